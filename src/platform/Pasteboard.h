@@ -1,0 +1,29 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace platform {
+
+// One clipboard item: each type with its bytes, in the order offered.
+using PasteboardItem = std::vector<std::pair<std::string, std::string>>;
+
+// The general clipboard.
+class Pasteboard {
+ public:
+  // The plain-text type and the marker that tells clipboard managers to skip an item.
+  static constexpr const char* kStringType = "text/plain;charset=utf-8";
+  static constexpr const char* kTransientType = "x-kde-passwordManagerHint";
+  static constexpr const char* kTransientValue = "secret";
+
+  virtual ~Pasteboard() = default;
+  virtual std::vector<PasteboardItem> items() = 0;
+  virtual void clearContents() = 0;
+  virtual void writeItems(const std::vector<PasteboardItem>& items) = 0;
+  // The clipboard's text, if it holds any.
+  virtual std::optional<std::string> string() = 0;
+};
+
+}  // namespace platform

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/Accessibility.h"
+
+namespace fake {
+
+// An element of the fake accessibility tree: attributes that tests set, make fail or make
+// unsettable, and a record of every write.
+class FakeElement : public platform::Element, public std::enable_shared_from_this<FakeElement> {
+ public:
+  using Parameterized = std::function<std::optional<platform::AXValue>(const platform::AXValue&)>;
+
+  std::map<std::string, platform::AXValue> attributes;
+  std::set<std::string> settable;  // attributes that report settable and accept writes
+  std::set<std::string> failing;   // attributes whose every call fails
+  std::set<std::string> refusing;  // settable attributes whose writes fail all the same
+  std::map<std::string, Parameterized> parameterized;
+  std::vector<std::pair<std::string, platform::AXValue>> writes;  // every accepted write
+  // Called after an accepted write; lets a test model how the application reacts.
+  std::function<void(FakeElement&, const std::string&, const platform::AXValue&)> onWrite;
+  std::string label;  // for test messages only
+
+  static std::shared_ptr<FakeElement> make(std::string label = {});
+  FakeElement& set(const std::string& name, platform::AXValue value);
+  // Appends child and points its "AXParent" here.
+  FakeElement& addChild(const std::shared_ptr<FakeElement>& child);
+  std::optional<std::string> stringValue(const std::string& name) const;
+};
+
+class FakeAccessibility : public platform::Accessibility {
+ public:
+  FakeAccessibility();
+
+  platform::ElementRef systemWide() override { return systemWideElement; }
+  platform::ElementRef application(std::int32_t pid) override;
+  std::optional<platform::AXValue> copyAttribute(const platform::ElementRef& element,
+                                                 std::string_view name) override;
+  std::optional<platform::AXValue> copyParameterizedAttribute(
+      const platform::ElementRef& element, std::string_view name,
+      const platform::AXValue& parameter) override;
+  bool setAttribute(const platform::ElementRef& element, std::string_view name,
+                    const platform::AXValue& value) override;
+  std::optional<bool> isAttributeSettable(const platform::ElementRef& element,
+                                          std::string_view name) override;
+  bool isProcessTrusted(bool prompt) override;
+
+  // Makes element the desktop's focused element (nullptr: nothing focused).
+  void focus(const std::shared_ptr<FakeElement>& element);
+
+  std::shared_ptr<FakeElement> systemWideElement;
+  std::map<std::int32_t, std::shared_ptr<FakeElement>> applications;
+  bool trusted = true;
+  int trustPrompts = 0;
+  int calls = 0;  // every attribute call, for tests that require none
+};
+
+}  // namespace fake

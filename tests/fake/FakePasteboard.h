@@ -1,0 +1,22 @@
+#pragma once
+
+#include "platform/Pasteboard.h"
+
+namespace fake {
+
+// An in-memory clipboard of typed items.
+class FakePasteboard : public platform::Pasteboard {
+ public:
+  std::vector<platform::PasteboardItem> items() override { return contents; }
+  void clearContents() override;
+  void writeItems(const std::vector<platform::PasteboardItem>& items) override;
+  std::optional<std::string> string() override;
+
+  // Replaces the contents with one plain-text item (what an application's copy does).
+  void setString(const std::string& text);
+
+  std::vector<platform::PasteboardItem> contents;
+  int changeCount = 0;
+};
+
+}  // namespace fake

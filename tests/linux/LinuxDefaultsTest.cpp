@@ -1,0 +1,120 @@
+#include "platform/linux/LinuxDefaults.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "account/Settings.h"
+#include "base/Log.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class DefaultsFile : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = fs::temp_directory_path() /
+          ("mirelo-defaults-" + std::to_string(::getpid()) + "-" +
+           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir);
+    fs::create_directories(dir / "config");
+    file = dir / "config/mirelo/defaults.json";
+    info = dir / "Info.json";
+  }
+  void TearDown() override { fs::remove_all(dir); }
+  void write(const fs::path& p, const std::string& text) {
+    fs::create_directories(p.parent_path());
+    std::ofstream(p) << text;
+  }
+  std::string read(const fs::path& p) {
+    std::ifstream in(p);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  fs::path dir, file, info;
+};
+
+TEST_F(DefaultsFile, MissingFileReadsEmptyAndFirstWriteCreatesIt) {
+  linuxport::LinuxDefaults d(file, info);
+  EXPECT_FALSE(d.object("triggerMode"));
+  EXPECT_FALSE(fs::exists(file)) << "reading must not create the file";
+  d.set("triggerMode", "double");
+  d.set("handleBrowsers", false);
+  linuxport::LinuxDefaults again(file, info);
+  EXPECT_EQ(Settings::triggerMode(again), TriggerMode::double_);
+  EXPECT_FALSE(Settings::handleBrowsers(again));
+  EXPECT_EQ(fs::status(file).permissions() & fs::perms::others_read, fs::perms::none);
+  // No temporary files are left beside it.
+  EXPECT_EQ(std::distance(fs::directory_iterator(file.parent_path()), fs::directory_iterator()), 1);
+}
+
+TEST_F(DefaultsFile, RemoveDeletesTheKeyOnDisk) {
+  linuxport::LinuxDefaults d(file, info);
+  d.set("accountEmail", "a@b.c");
+  d.remove("accountEmail");
+  EXPECT_EQ(read(file).find("accountEmail"), std::string::npos);
+  linuxport::LinuxDefaults reread(file, info);
+  EXPECT_FALSE(reread.object("accountEmail"));
+}
+
+TEST_F(DefaultsFile, ChangesMadeByAnotherWriterAreSeen) {
+  linuxport::LinuxDefaults d(file, info);
+  EXPECT_EQ(Settings::triggerCode(d), TriggerKey::altRight);
+  write(file, R"({"triggerCode": "ControlLeft", "padding": "so the size differs"})");
+  EXPECT_EQ(Settings::triggerCode(d), TriggerKey::controlLeft);
+}
+
+TEST_F(DefaultsFile, CorruptFileReadsEmptyLogsOnceAndIsKeptBeforeReplacement) {
+  const std::string broken = "{\"triggerMode\": \"double\", oops";
+  write(file, broken);
+  Log::Capture capture;
+  linuxport::LinuxDefaults d(file, info);
+  EXPECT_EQ(Settings::triggerMode(d), TriggerMode::single);
+  EXPECT_TRUE(Settings::handleBrowsers(d));
+  size_t errors = 0;
+  for (const auto& r : capture.records())
+    errors += r.level == Log::Level::error;
+  EXPECT_EQ(errors, 1u);
+  EXPECT_EQ(read(file), broken) << "reading must leave the user's file alone";
+
+  d.set("triggerMode", "off");
+  fs::path kept = file;
+  kept += ".corrupt";
+  EXPECT_EQ(read(kept), broken);
+  linuxport::LinuxDefaults reread(file, info);
+  EXPECT_EQ(Settings::triggerMode(reread), TriggerMode::off);
+}
+
+TEST_F(DefaultsFile, NonObjectJsonCountsAsCorrupt) {
+  write(file, "[1, 2, 3]");
+  Log::Capture capture;
+  linuxport::LinuxDefaults d(file, info);
+  EXPECT_FALSE(d.object("0"));
+  d.remove("nothing");
+  EXPECT_TRUE(fs::exists(fs::path(file.string() + ".corrupt")));
+}
+
+TEST_F(DefaultsFile, InfoDictionaryIsReadBesideTheProgram) {
+  write(info, R"({"MireloBackendURL": "http://127.0.0.1:9999", "MireloGoogleClientID": 7})");
+  linuxport::LinuxDefaults d(file, info);
+  EXPECT_EQ(Settings::backendURL(d), "http://127.0.0.1:9999");
+  EXPECT_FALSE(Settings::plist(d, "MireloGoogleClientID"));
+  linuxport::LinuxDefaults none(file, dir / "missing.json");
+  EXPECT_EQ(Settings::backendURL(none), "https://api.mirelo.app");
+}
+
+TEST(DefaultsPaths, FollowXdgConfigHome) {
+  const char* old = std::getenv("XDG_CONFIG_HOME");
+  std::string saved = old ? old : "";
+  setenv("XDG_CONFIG_HOME", "/tmp/xdg-test", 1);
+  EXPECT_EQ(linuxport::LinuxDefaults::standardFile(),
+            fs::path("/tmp/xdg-test/mirelo/defaults.json"));
+  if (old) {
+    setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+  } else {
+    unsetenv("XDG_CONFIG_HOME");
+  }
+}
+
+}  // namespace

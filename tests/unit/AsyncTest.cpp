@@ -1,0 +1,167 @@
+#include "base/Async.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <thread>
+
+#include "base/Log.h"
+
+namespace {
+
+Task<int> slowValue(Clock& clock, double seconds, int value) {
+  co_await sleepFor(clock, seconds);
+  co_return value;
+}
+
+Task<int> sumOfTwo(Clock& clock) {
+  int a = co_await slowValue(clock, 0.2, 1);
+  int b = co_await slowValue(clock, 0.12, 2);
+  co_return a + b;
+}
+
+Task<void> failing(Clock& clock) {
+  co_await sleepFor(clock, 0.1);
+  throw std::runtime_error("boom");
+}
+
+TEST(Tasks, ResumeOnlyWhenTheClockReachesTheirTimers) {
+  ManualClock clock(0);
+  int result = 0;
+  spawn([](Clock& c, int& out) -> Task<void> { out = co_await sumOfTwo(c); }(clock, result));
+  clock.advance(0.19);
+  EXPECT_EQ(result, 0);
+  clock.advance(0.01);
+  EXPECT_EQ(result, 0);  // the second sleep has just begun
+  clock.advance(0.119);
+  EXPECT_EQ(result, 0);
+  clock.advance(0.001);
+  EXPECT_EQ(result, 3);
+}
+
+TEST(Tasks, ExceptionsReachTheAwaiter) {
+  ManualClock clock;
+  std::string caught;
+  spawn([](Clock& c, std::string& out) -> Task<void> {
+    try {
+      co_await failing(c);
+    } catch (const std::exception& e) {
+      out = e.what();
+    }
+  }(clock, caught));
+  clock.advance(1);
+  EXPECT_EQ(caught, "boom");
+}
+
+TEST(Tasks, AFailingDetachedTaskIsLogged) {
+  Log::Capture capture;
+  ManualClock clock;
+  spawn(failing(clock));
+  clock.advance(1);
+  EXPECT_TRUE(capture.contains("app", Log::Level::error, "작업 실패: boom"));
+}
+
+TEST(Completions, DeliverValuesPostedFromAnotherThread) {
+  ManualClock clock;
+  Completion<std::string> done;
+  std::string got;
+  spawn([](Completion<std::string> c, std::string& out) -> Task<void> { out = co_await c; }(done,
+                                                                                            got));
+  std::thread worker([&] { clock.post([done]() mutable { done.resolve("answer"); }); });
+  worker.join();
+  EXPECT_TRUE(clock.runUntil([&] { return !got.empty(); }, 5));
+  EXPECT_EQ(got, "answer");
+}
+
+TEST(Completions, AlreadyResolvedIsReadyAndSecondResolveIsIgnored) {
+  Completion<int> c;
+  c.resolve(1);
+  c.resolve(2);
+  int got = 0;
+  spawn([](Completion<int> c, int& out) -> Task<void> { out = co_await c; }(c, got));
+  EXPECT_EQ(got, 1);
+}
+
+TEST(Timers, RepeatingTimerTicksAtEachIntervalUntilStopped) {
+  ManualClock clock;
+  Timer timer;
+  int ticks = 0;
+  timer.start(clock, 0.4, true, [&] { ++ticks; });
+  clock.advance(1.0);
+  EXPECT_EQ(ticks, 2);
+  clock.advance(0.2);
+  EXPECT_EQ(ticks, 3);
+  timer.stop();
+  clock.advance(5);
+  EXPECT_EQ(ticks, 3);
+  EXPECT_FALSE(timer.active());
+}
+
+TEST(Timers, OneShotFiresOnceAndMayRestartItself) {
+  ManualClock clock;
+  Timer timer;
+  int ticks = 0;
+  timer.start(clock, 3.0, false, [&] { ++ticks; });
+  clock.advance(2.999);
+  EXPECT_EQ(ticks, 0);
+  clock.advance(10);
+  EXPECT_EQ(ticks, 1);
+  EXPECT_FALSE(timer.active());
+  // A tick that restarts its own timer (a flash shown again) keeps it running.
+  timer.start(clock, 1.0, false, [&] {
+    if (++ticks < 4) timer.start(clock, 1.0, false, [&] { ++ticks; });
+  });
+  clock.advance(5);
+  EXPECT_EQ(ticks, 3);
+}
+
+TEST(Timers, DestroyedTimerAndGoneOwnerDoNothing) {
+  ManualClock clock;
+  int ticks = 0;
+  {
+    Timer timer;
+    timer.start(clock, 1.0, true, [&] { ++ticks; });
+  }
+  clock.advance(5);
+  EXPECT_EQ(ticks, 0);
+
+  struct Owner {
+    int ticks = 0;
+  };
+  auto owner = std::make_shared<Owner>();
+  Timer timer;
+  timer.start(clock, 1.0, true, weakly(std::weak_ptr<Owner>(owner), [](Owner& o) { ++o.ticks; }));
+  clock.advance(2);
+  EXPECT_EQ(owner->ticks, 2);
+  std::weak_ptr<Owner> watch = owner;
+  owner.reset();
+  clock.advance(3);  // must not touch the freed owner
+  EXPECT_TRUE(watch.expired());
+}
+
+TEST(ManualClocks, FireTimersInDueOrderAndKeepTimeMonotonic) {
+  ManualClock clock(100);
+  std::vector<int> order;
+  std::vector<double> at;
+  clock.schedule(0.3, [&] {
+    order.push_back(3);
+    at.push_back(clock.now());
+  });
+  clock.schedule(0.1, [&] {
+    order.push_back(1);
+    at.push_back(clock.now());
+  });
+  clock.schedule(0.1, [&] {
+    order.push_back(2);
+    at.push_back(clock.now());
+  });
+  auto cancelled = clock.schedule(0.2, [&] { order.push_back(99); });
+  clock.cancel(cancelled);
+  clock.advance(1);
+  EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
+  EXPECT_DOUBLE_EQ(at[0], 100.1);
+  EXPECT_DOUBLE_EQ(at[2], 100.3);
+  EXPECT_DOUBLE_EQ(clock.now(), 101);
+}
+
+}  // namespace

@@ -1,0 +1,40 @@
+#include <gtest/gtest.h>
+
+#include "base/Crypto.h"
+#include "base/Json.h"
+
+namespace {
+
+TEST(Crypto, Sha256AndBase64urlMatchKnownVectors) {
+  // RFC 7636 appendix B: the verifier's S256 challenge.
+  EXPECT_EQ(Crypto::base64url(Crypto::sha256("dBjftJeZ4CVP-mB92K27uhbUJU1p1r_wW1gFWFOEjXk")),
+            "E9Melhoa2OwvFrEMTJguCHaoeK1t8URWbuGJSstw-cM");
+  EXPECT_EQ(Crypto::base64url(""), "");
+  EXPECT_EQ(Crypto::base64url("f"), "Zg");
+  EXPECT_EQ(Crypto::base64url("fo"), "Zm8");
+  EXPECT_EQ(Crypto::base64url("foo"), "Zm9v");
+  EXPECT_EQ(Crypto::base64url(std::string("\xfb\xff", 2)), "-_8");
+}
+
+TEST(Crypto, RandomBytesHaveTheLengthAskedAndDiffer) {
+  auto a = Crypto::randomBytes(32), b = Crypto::randomBytes(32);
+  EXPECT_EQ(a.size(), 32u);
+  EXPECT_NE(a, b);
+}
+
+TEST(JsonValues, TypedLookupsTreatOtherTypesAsAbsent) {
+  auto j =
+      *JsonValue::parse(R"({"reply":"안녕","spentKrw":1200,"capKrw":5000.5,"flag":true,"n":null})");
+  EXPECT_EQ(JsonValue::string(j, "reply"), "안녕");
+  EXPECT_FALSE(JsonValue::string(j, "spentKrw"));
+  EXPECT_EQ(JsonValue::number(j, "spentKrw"), 1200);
+  EXPECT_EQ(JsonValue::number(j, "capKrw"), 5000.5);
+  EXPECT_FALSE(JsonValue::number(j, "reply"));
+  EXPECT_FALSE(JsonValue::number(j, "n"));
+  EXPECT_EQ(JsonValue::boolean(j, "flag"), true);
+  EXPECT_FALSE(JsonValue::string(j, "missing"));
+  EXPECT_FALSE(JsonValue::string(Json::array({1}), "reply"));
+  EXPECT_FALSE(JsonValue::parse("{not json"));
+}
+
+}  // namespace

@@ -1,0 +1,101 @@
+#include <gtest/gtest.h>
+
+#include "account/Keychain.h"
+#include "account/Settings.h"
+#include "fake/FakeDefaults.h"
+#include "fake/FakeSecrets.h"
+
+namespace {
+
+TEST(Settings, NothingStoredGivesTheDefaults) {
+  fake::FakeDefaults d;
+  EXPECT_EQ(Settings::triggerCode(d), TriggerKey::altRight);
+  EXPECT_EQ(Settings::triggerMode(d), TriggerMode::single);
+  EXPECT_TRUE(Settings::handleBrowsers(d));
+  EXPECT_EQ(Settings::backendURL(d), "https://api.mirelo.app");
+  EXPECT_TRUE(d.values.empty()) << "reading must never write";
+}
+
+TEST(Settings, UnknownOrMistypedValuesFallBackWithoutBeingRewritten) {
+  fake::FakeDefaults d;
+  d.values["triggerCode"] = "altright";
+  d.values["triggerMode"] = "Double";
+  d.values["handleBrowsers"] = "no";
+  EXPECT_EQ(Settings::triggerCode(d), TriggerKey::altRight);
+  EXPECT_EQ(Settings::triggerMode(d), TriggerMode::single);
+  EXPECT_TRUE(Settings::handleBrowsers(d));
+  EXPECT_EQ(d.values["triggerCode"], "altright");
+  d.values["triggerCode"] = 61;
+  d.values["triggerMode"] = "off";
+  EXPECT_EQ(Settings::triggerCode(d), TriggerKey::altRight);
+  EXPECT_EQ(Settings::triggerMode(d), TriggerMode::off);
+}
+
+TEST(Settings, TriggerCodeIsStoredAsItsRawValue) {
+  fake::FakeDefaults d;
+  Settings::setTriggerCode(d, TriggerKey::controlRight);
+  EXPECT_EQ(d.values["triggerCode"], "ControlRight");
+  EXPECT_EQ(Settings::triggerCode(d), TriggerKey::controlRight);
+}
+
+TEST(Settings, HandleBrowsersIsTrueUntilWrittenAndAgainWhenRemoved) {
+  fake::FakeDefaults d;
+  d.set("handleBrowsers", false);
+  EXPECT_FALSE(Settings::handleBrowsers(d));
+  d.remove("handleBrowsers");
+  EXPECT_TRUE(Settings::handleBrowsers(d));
+}
+
+TEST(Settings, BackendURLPrefersDefaultsThenInfoThenBuiltIn) {
+  fake::FakeDefaults d;
+  d.infoValues["MireloBackendURL"] = "http://127.0.0.1:8080";
+  EXPECT_EQ(Settings::backendURL(d), "http://127.0.0.1:8080");
+  EXPECT_FALSE(Settings::backendURLOverridden(d));
+  d.values["MireloBackendURL"] = "https://staging.mirelo.app";
+  EXPECT_EQ(Settings::backendURL(d), "https://staging.mirelo.app");
+  EXPECT_TRUE(Settings::backendURLOverridden(d));
+  // An empty override is taken, then rejected as no URL: the built-in default, not Info's.
+  d.values["MireloBackendURL"] = "";
+  EXPECT_EQ(Settings::backendURL(d), "https://api.mirelo.app");
+  d.values["MireloBackendURL"] = "not a url";
+  EXPECT_EQ(Settings::backendURL(d), "https://api.mirelo.app");
+  // A value of another type is no override.
+  d.values["MireloBackendURL"] = 42;
+  EXPECT_EQ(Settings::backendURL(d), "http://127.0.0.1:8080");
+}
+
+TEST(Settings, DeploymentValuesComeFromDefaultsFirst) {
+  fake::FakeDefaults d;
+  EXPECT_FALSE(Settings::deploymentValue(d, Settings::kGoogleClientID));
+  d.infoValues["MireloGoogleClientID"] = "info-id";
+  EXPECT_EQ(Settings::deploymentValue(d, Settings::kGoogleClientID), "info-id");
+  d.values["MireloGoogleClientID"] = "override-id";
+  EXPECT_EQ(Settings::deploymentValue(d, Settings::kGoogleClientID), "override-id");
+  d.infoValues["MireloGoogleClientSecret"] = 5;
+  EXPECT_FALSE(Settings::plist(d, Settings::kGoogleClientSecret));
+}
+
+TEST(Keychain, SetReplacesGetReadsRemoveForgets) {
+  fake::FakeSecrets s;
+  EXPECT_FALSE(Keychain::get(s, Keychain::kSessionToken));
+  Keychain::set(s, "first", Keychain::kSessionToken);
+  Keychain::set(s, "second", Keychain::kSessionToken);
+  EXPECT_EQ(Keychain::get(s, Keychain::kSessionToken), "second");
+  EXPECT_EQ(s.items.size(), 1u);
+  EXPECT_TRUE(s.items.count({"com.mirelo.app", "session-token"}));
+  Keychain::remove(s, Keychain::kSessionToken);
+  Keychain::remove(s, Keychain::kSessionToken);  // a missing item is no error
+  EXPECT_FALSE(Keychain::get(s, Keychain::kSessionToken));
+}
+
+TEST(Keychain, UnavailableStoreOrNonTextBytesReadAsSignedOut) {
+  fake::FakeSecrets s;
+  s.items[{"com.mirelo.app", "session-token"}] = std::string("\xff\xfe", 2);
+  EXPECT_FALSE(Keychain::get(s, Keychain::kSessionToken));
+  s.items[{"com.mirelo.app", "session-token"}] = "token";
+  s.unavailable = true;
+  EXPECT_FALSE(Keychain::get(s, Keychain::kSessionToken));
+  Keychain::set(s, "x", Keychain::kSessionToken);  // silent
+}
+
+}  // namespace
