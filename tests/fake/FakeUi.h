@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -7,20 +8,41 @@
 
 namespace fake {
 
-// Records alerts and answers them with scripted button choices.
+// Records alerts and panels and answers alerts with scripted button choices.
 class FakeUi : public platform::Ui {
  public:
   struct Alert {
     std::string message, informative;
     std::vector<std::string> buttons;
   };
+  // What a panel showed: its frame and every text it held, in order.
+  struct Panel {
+    platform::Rect frame;
+    platform::Size labelSize;
+    std::vector<std::string> texts;
+    bool open = true;
+  };
+
   int runAlert(const std::string& message, const std::string& informative,
                const std::vector<std::string>& buttons) override;
   void activateSelf() override { ++activations; }
+  // Every character is 7 points wide and 15 high, so widths are easy to predict.
+  platform::Size measurePanelText(const std::string& text) override;
+  std::unique_ptr<platform::PanelWindow> showPanel(const platform::Rect& frame,
+                                                   const std::string& text,
+                                                   const platform::Size& labelSize) override;
+  platform::Point mouseLocation() override { return mouse; }
+  std::optional<platform::Rect> primaryScreenFrame() override { return screen; }
+
+  // Panels currently on screen.
+  std::vector<std::shared_ptr<Panel>> openPanels() const;
 
   std::vector<Alert> alerts;
   std::vector<int> answers;  // consumed in order; 0 once exhausted
   int activations = 0;
+  platform::Point mouse{100, 200};
+  std::optional<platform::Rect> screen = platform::Rect{0, 0, 1280, 1024};
+  std::vector<std::shared_ptr<Panel>> panels;  // every panel ever shown
 };
 
 }  // namespace fake
