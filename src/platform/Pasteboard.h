@@ -5,6 +5,8 @@
 #include <utility>
 #include <vector>
 
+#include "base/Async.h"
+
 namespace platform {
 
 // One clipboard item: each type with its bytes, in the order offered.
@@ -24,6 +26,13 @@ class Pasteboard {
   virtual void writeItems(const std::vector<PasteboardItem>& items) = 0;
   // The clipboard's text, if it holds any.
   virtual std::optional<std::string> string() = 0;
+
+  // Waits at most maxSeconds for another application to take the clipboard (after a copy);
+  // true when it did. Without such events the whole wait passes and the result is false.
+  virtual Task<bool> awaitOwnerChange(Clock& clock, double maxSeconds);
+  // Waits at most maxSeconds for an application to fetch the text offered for a paste; true
+  // when it did. Without such events the whole wait passes and the result is false.
+  virtual Task<bool> awaitFetch(Clock& clock, double maxSeconds);
 };
 
 }  // namespace platform

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/Async.h"
+#include "platform/Platform.h"
+
+// The two fallbacks through the general clipboard: copying the frontmost application's
+// selection and pasting text into it. Both borrow the user's clipboard and put every item
+// back, type by type and byte for byte, on every path.
+namespace Clipboard {
+
+using Snapshot = std::vector<platform::PasteboardItem>;
+
+// How long the other application gets to answer a synthetic copy or paste.
+inline constexpr double kShortcutWait = 0.12;
+
+// The selection of the frontmost application as plain text, or absent.
+Task<std::optional<std::string>> copySelection(platform::Platform services);
+// Pastes text into the frontmost application, offered with the transient marker.
+Task<void> paste(platform::Platform services, std::string text);
+
+Snapshot snapshot(platform::Pasteboard& pasteboard);
+void restore(platform::Pasteboard& pasteboard, const Snapshot& snapshot);
+
+}  // namespace Clipboard

@@ -1,0 +1,140 @@
+#include "field/Focus.h"
+
+#include "account/Settings.h"
+#include "base/Text.h"
+#include "field/AX.h"
+#include "field/Clipboard.h"
+
+namespace Focus {
+
+ReadFailure ReadFailure::unreadable(std::string appName) {
+  ReadFailure f(Kind::unreadable);
+  f.appName_ = std::move(appName);
+  return f;
+}
+
+ReadFailure ReadFailure::empty(FocusedField field) {
+  ReadFailure f(Kind::empty);
+  f.field_ = std::move(field);
+  return f;
+}
+
+ReadFailure ReadFailure::isBrowser() {
+  return ReadFailure(Kind::isBrowser);
+}
+
+ReadFailure ReadFailure::noFocusedField() {
+  return ReadFailure(Kind::noFocusedField);
+}
+
+const char* ReadFailure::what() const noexcept {
+  switch (kind_) {
+    case Kind::unreadable:
+      return "focused field unreadable";
+    case Kind::empty:
+      return "focused field empty";
+    case Kind::isBrowser:
+      return "browser handling is off";
+    case Kind::noFocusedField:
+      return "no focused field";
+  }
+  return "focused field not read";
+}
+
+const std::set<std::string, std::less<>>& browserBundleIDs() {
+  static const std::set<std::string, std::less<>> ids = {
+      "com.google.Chrome", "com.google.Chrome.beta", "com.google.Chrome.canary",
+      "com.microsoft.edgemac", "com.apple.Safari", "com.apple.SafariTechnologyPreview",
+      "org.mozilla.firefox", "company.thebrowser.Browser", "com.naver.Whale", "com.brave.Browser",
+      "com.vivaldi.Vivaldi", "com.operasoftware.Opera",
+      // What the desktop reports for browsers on Linux.
+      "firefox", "firefox-esr", "google-chrome", "chromium", "chromium-browser",
+      "org.chromium.Chromium", "brave-browser", "microsoft-edge", "com.microsoft.Edge",
+      "vivaldi-stable", "opera", "naver-whale", "org.gnome.Epiphany"};
+  return ids;
+}
+
+bool isBrowser(std::string_view bundleID) {
+  return browserBundleIDs().contains(bundleID);
+}
+
+std::optional<std::string> meaningful(const std::optional<std::string>& text,
+                                      const std::optional<std::string>& placeholder) {
+  if (!text) return std::nullopt;
+  auto trimmed = Text::trimmed(*text);
+  if (trimmed.empty()) return std::nullopt;
+  if (placeholder && trimmed == Text::trimmed(*placeholder)) return std::nullopt;
+  return text;
+}
+
+namespace {
+
+constexpr const char* kEditableRoles[] = {"AXTextField", "AXTextArea", "AXComboBox",
+                                          "AXSearchField"};
+
+bool isEditable(platform::Accessibility& ax, const platform::ElementRef& e) {
+  if (auto role = AX::string(ax, e, "AXRole"))
+    for (const char* editable : kEditableRoles)
+      if (*role == editable) return true;
+  return AX::isSettable(ax, e, "AXValue") || AX::isSettable(ax, e, "AXSelectedText");
+}
+
+}  // namespace
+
+Task<FocusedField> read(platform::Platform services) {
+  auto& ax = services.accessibility;
+  auto app = services.workspace.frontmostApplication();
+  if (!app) throw ReadFailure::noFocusedField();
+
+  FocusedField field;
+  field.pid = app->pid;
+  field.bundleID = app->bundleID;
+  field.appName = app->name.empty() ? app->bundleID : app->name;
+
+  const bool browser = isBrowser(field.bundleID);
+  if (browser && !Settings::handleBrowsers(services.defaults)) throw ReadFailure::isBrowser();
+  AX::wakeAccessibility(ax, field.pid, browser);
+
+  auto focused = AX::element(ax, ax.systemWide(), "AXFocusedUIElement");
+  if (!focused && browser) {
+    co_await sleepFor(services.clock, kBrowserFocusWait);
+    focused = AX::element(ax, ax.systemWide(), "AXFocusedUIElement");
+  }
+  if (!focused) throw ReadFailure::noFocusedField();
+  field.element = *focused;
+
+  auto rawValue = AX::string(ax, field.element, "AXValue");
+  auto rawSelected = AX::string(ax, field.element, "AXSelectedText");
+  auto placeholder = AX::string(ax, field.element, "AXPlaceholderValue");
+  auto range = AX::range(ax, field.element, "AXSelectedTextRange");
+  auto value = meaningful(rawValue, placeholder);
+  auto selected = meaningful(rawSelected, placeholder);
+
+  if (selected && !selected->empty()) {
+    field.value = value;
+    field.selectedText = selected;
+    field.selectedRange = range;
+    field.readMethod = FocusedField::ReadMethod::axSelected;
+    co_return field;
+  }
+  if (value && !value->empty()) {
+    field.value = value;
+    field.selectedRange = range;
+    field.readMethod = FocusedField::ReadMethod::axValue;
+    co_return field;
+  }
+  auto copied = co_await Clipboard::copySelection(services);
+  if (copied && !copied->empty()) {
+    field.selectedText = copied;
+    field.readMethod = FocusedField::ReadMethod::clipboardCopy;
+    co_return field;
+  }
+  if (!rawValue) throw ReadFailure::unreadable(field.appName);
+  if (!isEditable(ax, field.element)) throw ReadFailure::noFocusedField();
+  field.value = std::string();
+  field.selectedRange = range;
+  field.readMethod = FocusedField::ReadMethod::axValue;
+  throw ReadFailure::empty(std::move(field));
+}
+
+}  // namespace Focus

@@ -1,0 +1,90 @@
+#include "field/Insert.h"
+
+#include "base/Text.h"
+#include "field/AX.h"
+#include "field/AppMemory.h"
+#include "field/Clipboard.h"
+#include "field/Focus.h"
+
+namespace Insert {
+
+namespace {
+
+bool setIfSettable(platform::Accessibility& ax, const FocusedField& field,
+                   std::string_view attribute, const platform::AXValue& value) {
+  return AX::isSettable(ax, field.element, attribute) &&
+         ax.setAttribute(field.element, attribute, value);
+}
+
+Task<void> selectAll(platform::Platform services, const FocusedField& field) {
+  if (field.value) {
+    long n = Text::utf16Length(*field.value);
+    if (n >= 1 && setIfSettable(services.accessibility, field, "AXSelectedTextRange",
+                                platform::TextRange{0, n}))
+      co_return;
+  }
+  services.keyboard.postShortcut(platform::Shortcut::selectAll);
+  co_await sleepFor(services.clock, kSelectAllWait);
+}
+
+Task<bool> attempt(platform::Platform services, InsertMethod method, const std::string& text,
+                   const FocusedField& field) {
+  switch (method) {
+    case InsertMethod::axSelectedText:
+      co_return setIfSettable(services.accessibility, field, "AXSelectedText", text);
+    case InsertMethod::axValue:
+      co_return setIfSettable(services.accessibility, field, "AXValue", text);
+    case InsertMethod::paste: {
+      // The user may have switched applications since the read: never paste elsewhere.
+      auto front = services.workspace.frontmostApplication();
+      if (!front || front->pid != field.pid) co_return false;
+      if (!field.hasSelection()) co_await selectAll(services, field);
+      co_await Clipboard::paste(services, text);
+      co_return true;
+    }
+  }
+  co_return false;
+}
+
+Task<bool> verify(platform::Platform services, const std::string& text, const FocusedField& field,
+                  InsertMethod method) {
+  const std::string expected = normalize(text);
+  for (int poll = 0; poll < kVerifyPolls; ++poll) {
+    co_await sleepFor(services.clock, kVerifyPollInterval);
+    auto value = AX::string(services.accessibility, field.element, "AXValue");
+    // A paste that cannot be checked counts as done; an accessibility write cannot.
+    if (!value) co_return method == InsertMethod::paste;
+    auto shown = normalize(*value);
+    bool holds =
+        field.hasSelection() ? shown.find(expected) != std::string::npos : shown == expected;
+    if (holds) co_return true;
+  }
+  co_return false;
+}
+
+}  // namespace
+
+std::vector<InsertMethod> baseOrder(const FocusedField& field) {
+  if (Focus::isBrowser(field.bundleID)) return {InsertMethod::paste};
+  if (field.hasSelection()) return {InsertMethod::axSelectedText, InsertMethod::paste};
+  return {InsertMethod::axValue, InsertMethod::axSelectedText, InsertMethod::paste};
+}
+
+std::string normalize(std::string_view text) {
+  static const Text::Regex whitespace("\\s+");
+  return Text::trimmed(whitespace.replaceAll(text, " "));
+}
+
+Task<InsertResult> write(platform::Platform services, std::string text, FocusedField field) {
+  for (InsertMethod method : AppMemory::order(field.bundleID, baseOrder(field))) {
+    if (!co_await attempt(services, method, text, field)) continue;
+    if (!co_await verify(services, text, field, method)) continue;
+    AppMemory::remember(field.bundleID, method);
+    co_return InsertResult::inserted(method);
+  }
+  services.pasteboard.clearContents();
+  services.pasteboard.writeItems({{{platform::Pasteboard::kStringType, text}}});
+  co_return InsertResult::leftOnClipboard();
+}
+
+}  // namespace Insert
