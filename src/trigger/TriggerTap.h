@@ -1,0 +1,63 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include "base/Async.h"
+#include "base/Clock.h"
+#include "platform/KeyboardEvents.h"
+#include "platform/Workspace.h"
+#include "trigger/TriggerKey.h"
+#include "trigger/TriggerMode.h"
+
+// Listens to every modifier change of the session, recognises a clean tap of the trigger key,
+// applies the mode and calls onTap on the main context. Also watches secure keyboard entry and
+// remembers when it last saw an event, for the application's tap-health watch.
+class TriggerTap {
+ public:
+  TriggerTap(Clock& clock, platform::KeyboardEvents& keyboard, platform::Workspace& workspace);
+  ~TriggerTap();
+  TriggerTap(const TriggerTap&) = delete;
+  TriggerTap& operator=(const TriggerTap&) = delete;
+
+  TriggerMode mode = kDefaultTriggerMode;
+  TriggerKey key = kDefaultTriggerKey;
+  std::function<void()> onTap;
+  std::function<void(bool)> onSecureInputChange;
+
+  // Installs the listener; true when it is (or already was) installed.
+  bool start();
+  // Removes the listener. The secure-input watch keeps running.
+  void stop();
+  // Drops a half-done tap (called when another application comes to the front).
+  void disarm() { armed_ = false; }
+
+  bool installed() const { return installed_; }
+  bool armed() const { return armed_; }
+  bool lastSecureInput() const { return lastSecureInput_; }
+  // Seconds on the clock; 0 until the first start.
+  double lastEventAt() const { return lastEventAt_; }
+
+ private:
+  void handle(const platform::KeyEvent& event);
+  void handleTriggerKey(const platform::KeyEvent& event, double now);
+  bool triggerKeyIsDown(std::uint64_t flags) const;
+  void tapped();
+  void fire();
+  void startSecureInputWatch();
+  void checkSecureInput();
+
+  Clock& clock_;
+  platform::KeyboardEvents& keyboard_;
+  platform::Workspace& workspace_;
+  bool installed_ = false;
+  int activationToken_ = 0;
+  bool armed_ = false;
+  double armedAt_ = 0;
+  double lastTapAt_ = 0;
+  bool lastSecureInput_ = false;
+  double lastEventAt_ = 0;
+  Timer secureInputWatch_;
+  // Deferred work holds this weakly: it does nothing once the tap is gone.
+  std::shared_ptr<TriggerTap*> self_ = std::make_shared<TriggerTap*>(this);
+};
