@@ -20,9 +20,15 @@ inline constexpr std::string_view kAccountEmail = "accountEmail";
 inline constexpr std::string_view kBackendURL = "MireloBackendURL";
 inline constexpr std::string_view kGoogleClientID = "MireloGoogleClientID";
 inline constexpr std::string_view kGoogleClientSecret = "MireloGoogleClientSecret";
+inline constexpr std::string_view kGoogleAuthURL = "MireloGoogleAuthURL";
+inline constexpr std::string_view kGoogleTokenURL = "MireloGoogleTokenURL";
 
 // The production backend's origin, used when no usable override exists.
 inline constexpr std::string_view kDefaultBackendURL = "https://api.mirelo.app";
+// Google's OAuth 2.0 endpoints, used when no deployment value overrides them.
+inline constexpr std::string_view kDefaultGoogleAuthURL =
+    "https://accounts.google.com/o/oauth2/v2/auth";
+inline constexpr std::string_view kDefaultGoogleTokenURL = "https://oauth2.googleapis.com/token";
 
 // The backend base URL: the defaults' string, else the Info dictionary's, else the
 // built-in default; a string that is not a URL gives the built-in default.
