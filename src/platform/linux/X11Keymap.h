@@ -1,0 +1,25 @@
+#pragma once
+
+#include <array>
+#include <string_view>
+
+#include "trigger/TriggerKey.h"
+
+typedef struct _XDisplay Display;
+
+namespace linuxport {
+
+// Key codes of physical keys, found by their XKB key names ("RALT", "AB03" …) rather than by
+// keysym: layouts may give right Alt to AltGr or Hangul, and a keysym then finds nothing.
+namespace X11Keymap {
+
+// The XKB key name of a trigger key: LALT, RALT, LCTL, RCTL, LFSH, RTSH, LWIN, RWIN.
+std::string_view xkbName(TriggerKey key);
+// The key code with that name (aliases included), or 0.
+int keycodeOfName(Display* display, std::string_view name);
+// Key codes of the eight trigger keys in kAllTriggerKeys order; 0 where a key is missing.
+std::array<int, 8> triggerKeycodes(Display* display);
+
+}  // namespace X11Keymap
+
+}  // namespace linuxport
