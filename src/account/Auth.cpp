@@ -152,7 +152,7 @@ Task<std::string> exchange(platform::Platform& p, std::string code, std::string 
   if (r.status != 200) throw AuthError::google(bodyText(r).value_or("토큰 교환 실패"));
   auto answer = JsonValue::parse(r.body);
   auto token = answer ? JsonValue::string(*answer, "access_token") : std::nullopt;
-  if (!token) throw AuthError::google("응답에 access_token 이 없습니다");
+  if (!token || token->empty()) throw AuthError::google("응답에 access_token 이 없습니다");
   co_return *token;
 }
 
@@ -169,7 +169,8 @@ Task<Session> mintSession(platform::Platform& p, std::string googleAccessToken) 
   if (r.status != 200) throw AuthError::server(bodyText(r).value_or("로그인 실패"));
   auto answer = JsonValue::parse(r.body);
   auto token = answer ? JsonValue::string(*answer, "token") : std::nullopt;
-  if (!token) throw AuthError::server("응답에 token 이 없습니다");
+  // An empty token would read as signed in while every request fails: it is no token.
+  if (!token || token->empty()) throw AuthError::server("응답에 token 이 없습니다");
   co_return Session{*token, JsonValue::string(*answer, "email")};
 }
 

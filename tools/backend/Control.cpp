@@ -36,6 +36,7 @@ void setRoute(Knobs& knobs, const httplib::Request& req, httplib::Response& res)
     override.body = cannedBody(o);
     override.contentType = o.value("contentType", override.contentType);
     override.delaySeconds = o.value("delaySeconds", 0.0);
+    override.chunked = o.value("chunked", false);
     knobs.setOverride(o["method"].get<std::string>(), o["path"].get<std::string>(), override);
   } catch (const json::exception& e) {
     return reply(res, 400, {{"error", e.what()}});

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <memory>
 #include <thread>
 
 namespace {
@@ -17,6 +18,19 @@ std::string lowerCase(std::string s) {
   return s;
 }
 
+void sendChunked(httplib::Response& res, std::string body, const std::string& contentType) {
+  auto shared = std::make_shared<std::string>(std::move(body));
+  res.set_chunked_content_provider(contentType, [shared](size_t offset, httplib::DataSink& sink) {
+    constexpr size_t kPiece = 64 * 1024;
+    if (offset < shared->size()) {
+      size_t n = std::min(kPiece, shared->size() - offset);
+      return sink.write(shared->data() + offset, n);
+    }
+    sink.done();
+    return true;
+  });
+}
+
 }  // namespace
 
 void Knobs::handle(const httplib::Request& req, httplib::Response& res, const Handler& handler) {
@@ -26,7 +40,11 @@ void Knobs::handle(const httplib::Request& req, httplib::Response& res, const Ha
     std::this_thread::sleep_for(std::chrono::duration<double>(o->delaySeconds));
   if (o && (o->status || o->body)) {
     res.status = o->status.value_or(200);
-    res.set_content(o->body.value_or(""), o->contentType.c_str());
+    if (o->chunked) {
+      sendChunked(res, o->body.value_or(""), o->contentType);
+    } else {
+      res.set_content(o->body.value_or(""), o->contentType.c_str());
+    }
     return;
   }
   handler(req, res);

@@ -20,6 +20,7 @@ class Knobs {
     std::optional<std::string> body;
     std::string contentType = "application/json";
     double delaySeconds = 0;
+    bool chunked = false;  // sent without a Content-Length
   };
   using Handler = std::function<void(const httplib::Request&, httplib::Response&)>;
 

@@ -50,6 +50,7 @@ int main(int argc, char** argv) {
   Knobs knobs;
   StandInOAuth oauth;
   server.set_default_headers({{"X-Mirelo-Stand-In", "1"}});
+  server.set_tcp_nodelay(true);
   StandInApi::install(server, knobs);
   oauth.install(server, knobs);
   Control::install(server, knobs);
