@@ -194,7 +194,8 @@ std::optional<Reading> read(platform::Accessibility& ax, Clock& clock, const Foc
     if (count >= kEnoughToStop || webArea || levels >= kMaxAncestors) break;
   }
 
-  auto elapsedMs = static_cast<long>(std::floor((clock.now() - start) * 1000.0));
+  // Whole milliseconds; the small slack keeps sums of exact steps from truncating one short.
+  auto elapsedMs = static_cast<long>(std::floor((clock.now() - start) * 1000.0 + 1e-3));
   Log::app.notice("맥락 수집: %ld자 / 노드 %ld개 / %ld단계 / %ldms / 상대 %{public}s", bestCount,
                   nodes, levels, elapsedMs, best.recipient ? "있음" : "없음");
   if (bestCount < kMinCharacters) return std::nullopt;

@@ -1,0 +1,113 @@
+#include "field/Clipboard.h"
+
+#include <gtest/gtest.h>
+
+#include "fake/FakeDesktop.h"
+#include "fake/RunTask.h"
+
+namespace {
+
+using platform::Pasteboard;
+using platform::PasteboardItem;
+using platform::Shortcut;
+
+// Two items, one of them with an image beside its text, and bytes that are not text.
+std::vector<PasteboardItem> richClipboard() {
+  return {{{"image/png", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16)},
+           {Pasteboard::kStringType, "caption"},
+           {"text/html", "<b>caption</b>"}},
+          {{"text/uri-list", "file:///home/u/a.png\r\n"},
+           {"x-special/gnome-copied-files", "copy\nfile:///home/u/a.png"}}};
+}
+
+class ClipboardBorrowing : public testing::Test {
+ protected:
+  void SetUp() override { desk.pasteboard.contents = richClipboard(); }
+  fake::FakeDesktop desk;
+};
+
+TEST_F(ClipboardBorrowing, ACopyReturnsTheSelectionAndRestoresEveryItemByteForByte) {
+  desk.keyboard.onShortcut = [&](Shortcut s) {
+    ASSERT_EQ(s, Shortcut::copy);
+    EXPECT_TRUE(desk.pasteboard.contents.empty()) << "cleared before the copy";
+    desk.pasteboard.setString("the selection");
+  };
+  double elapsed = 0;
+  auto copied = fake::runToEnd(desk.clock, Clipboard::copySelection(desk.platform()), &elapsed);
+  EXPECT_EQ(copied, "the selection");
+  EXPECT_EQ(desk.pasteboard.contents, richClipboard());
+  EXPECT_EQ(desk.keyboard.posted, std::vector<Shortcut>{Shortcut::copy});
+  EXPECT_DOUBLE_EQ(elapsed, Clipboard::kShortcutWait);
+}
+
+TEST_F(ClipboardBorrowing, ACopyOfNothingIsAbsentAndTheClipboardIsBack) {
+  auto copied = fake::runToEnd(desk.clock, Clipboard::copySelection(desk.platform()));
+  EXPECT_FALSE(copied);
+  EXPECT_EQ(desk.pasteboard.contents, richClipboard());
+}
+
+TEST_F(ClipboardBorrowing, ACopyThatArrivesLateIsMissedAndDoesNotStay) {
+  desk.keyboard.onShortcut = [&](Shortcut) {
+    desk.clock.schedule(0.121, [&] { desk.pasteboard.setString("too late"); });
+  };
+  EXPECT_FALSE(fake::runToEnd(desk.clock, Clipboard::copySelection(desk.platform())));
+  EXPECT_EQ(desk.pasteboard.contents, richClipboard());
+}
+
+TEST_F(ClipboardBorrowing, APasteOffersTheTextMarkedTransientThenRestores) {
+  std::vector<PasteboardItem> offered;
+  desk.keyboard.onShortcut = [&](Shortcut s) {
+    ASSERT_EQ(s, Shortcut::paste);
+    offered = desk.pasteboard.contents;
+  };
+  double elapsed = 0;
+  fake::runToEnd(desk.clock, Clipboard::paste(desk.platform(), "답장 본문"), &elapsed);
+  ASSERT_EQ(offered.size(), 1u);
+  EXPECT_EQ(offered[0], (PasteboardItem{{Pasteboard::kStringType, "답장 본문"},
+                                        {Pasteboard::kTransientType, "secret"}}));
+  EXPECT_EQ(desk.pasteboard.contents, richClipboard());
+  EXPECT_DOUBLE_EQ(elapsed, Clipboard::kShortcutWait);
+}
+
+TEST_F(ClipboardBorrowing, AnEmptyClipboardStaysEmpty) {
+  desk.pasteboard.contents.clear();
+  fake::runToEnd(desk.clock, Clipboard::paste(desk.platform(), "x"));
+  EXPECT_TRUE(desk.pasteboard.contents.empty());
+  fake::runToEnd(desk.clock, Clipboard::copySelection(desk.platform()));
+  EXPECT_TRUE(desk.pasteboard.contents.empty());
+}
+
+// A platform that reports the awaited clipboard event ends the wait early.
+class EventfulPasteboard : public fake::FakePasteboard {
+ public:
+  explicit EventfulPasteboard(Clock& clock) : clock_(clock) {}
+  Task<bool> awaitOwnerChange(Clock&, double) override {
+    co_await sleepFor(clock_, 0.001);
+    co_return true;
+  }
+  Task<bool> awaitFetch(Clock&, double) override {
+    co_await sleepFor(clock_, 0.005);
+    co_return true;
+  }
+
+ private:
+  Clock& clock_;
+};
+
+TEST(ClipboardEvents, AReportedEventEndsTheWaitEarlyWithTheSameResult) {
+  fake::FakeDesktop desk;
+  EventfulPasteboard pasteboard(desk.clock);
+  pasteboard.contents = richClipboard();
+  auto services = desk.platform();
+  platform::Platform eventful{services.clock,   services.accessibility, services.keyboard,
+                              pasteboard,       services.workspace,     services.defaults,
+                              services.secrets, services.notifier,      services.http,
+                              services.ui,      services.webViews,      services.updater};
+  desk.keyboard.onShortcut = [&](Shortcut) { pasteboard.setString("picked"); };
+  double elapsed = 0;
+  EXPECT_EQ(fake::runToEnd(desk.clock, Clipboard::copySelection(eventful), &elapsed), "picked");
+  EXPECT_DOUBLE_EQ(elapsed, 0.001);
+  EXPECT_EQ(pasteboard.contents, richClipboard());
+}
+
+}  // namespace

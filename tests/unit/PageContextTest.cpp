@@ -1,0 +1,277 @@
+#include "field/PageContext.h"
+
+#include <gtest/gtest.h>
+
+#include "base/Log.h"
+#include "base/Text.h"
+#include "fake/FakeAccessibility.h"
+
+namespace {
+
+using fake::FakeElement;
+using Lines = std::vector<std::string>;
+
+std::shared_ptr<FakeElement> node(const std::string& role) {
+  auto e = FakeElement::make(role);
+  e->set("AXRole", role);
+  return e;
+}
+
+std::shared_ptr<FakeElement> text(double y, double x, const std::string& value,
+                                  const std::string& role = "AXStaticText") {
+  auto e = node(role);
+  e->set("AXValue", value).set("AXFrame", platform::Rect{x, y, 100, 20});
+  return e;
+}
+
+class PageContextRead : public testing::Test {
+ protected:
+  void SetUp() override {
+    window->addChild(thread);
+    window->addChild(composerBox);
+    composerBox->addChild(composer);
+    composer->set("AXFrame", platform::Rect{10, 500, 600, 80});
+    field.element = composer;
+  }
+
+  std::optional<PageContext::Reading> read() { return PageContext::read(ax, clock, field); }
+  const std::string& logged() const { return capture.records().back().message; }
+
+  fake::FakeAccessibility ax;
+  ManualClock clock{0};
+  Log::Capture capture;
+  std::shared_ptr<FakeElement> window = node("AXWindow");
+  std::shared_ptr<FakeElement> thread = node("AXGroup");
+  std::shared_ptr<FakeElement> composerBox = node("AXGroup");
+  std::shared_ptr<FakeElement> composer = node("AXTextArea");
+  FocusedField field;
+};
+
+TEST_F(PageContextRead, TextAboveTheComposerInReadingOrder) {
+  thread->addChild(text(300, 10, "  Second line of the message, below.  "));
+  thread->addChild(text(100, 50, "Kim Minsu"));
+  thread->addChild(text(100, 10, "From"));  // same line, further left: first
+  thread->addChild(text(200, 10, "Hello, could you send the report by Friday?"));
+  thread->addChild(text(250, 10, "Hello, could you send the report by Friday?"));  // duplicate
+  thread->addChild(text(260, 10, " x "));                                          // too short
+  thread->addChild(text(520, 10, "Send button label below the composer"));
+  auto search = text(50, 10, "search field text is never context", "AXTextField");
+  thread->addChild(search);
+  auto reading = read();
+  ASSERT_TRUE(reading);
+  EXPECT_EQ(reading->text,
+            "From\nKim Minsu\nHello, could you send the report by Friday?\n"
+            "Second line of the message, below.");
+  EXPECT_EQ(reading->recipient, "From");
+  EXPECT_EQ(logged(), "맥락 수집: 93자 / 노드 14개 / 2단계 / 0ms / 상대 있음");
+  EXPECT_EQ(capture.records().back().level, Log::Level::notice);
+}
+
+TEST_F(PageContextRead, WithNothingAboveTheComposerEverythingCounts) {
+  thread->addChild(text(600, 10, "A message shown below the composer box, in full."));
+  auto reading = read();
+  ASSERT_TRUE(reading);
+  EXPECT_EQ(reading->text, "A message shown below the composer box, in full.");
+}
+
+TEST_F(PageContextRead, ClimbingStopsAtTheFirstAncestorWithEnoughText) {
+  composerBox->addChild(text(450, 10, "To: Park Jiyoung, about the budget meeting"));
+  auto outer = node("AXWindow");
+  outer->addChild(window);
+  outer->addChild(text(10, 10, std::string(200, 'z')));
+  thread->addChild(text(100, 10, std::string(130, 'a')));
+  auto reading = read();
+  ASSERT_TRUE(reading);
+  EXPECT_EQ(Text::characterCount(reading->text), 130 + 1 + 42);
+  EXPECT_NE(logged().find("/ 2단계 /"), std::string::npos) << logged();
+}
+
+TEST_F(PageContextRead, AnUpperLevelWithMoreTextWins) {
+  composerBox->addChild(text(450, 10, "only a short caption, 40 chars or so..."));
+  thread->addChild(text(100, 10, "A longer message that came before the composer."));
+  auto reading = read();
+  ASSERT_TRUE(reading);
+  EXPECT_EQ(reading->text,
+            "A longer message that came before the composer.\n"
+            "only a short caption, 40 chars or so...");
+}
+
+TEST_F(PageContextRead, AWebAreaEndsTheClimbWhateverItHolds) {
+  auto page = node("AXWebArea");
+  auto outer = node("AXWindow");
+  outer->addChild(page);
+  outer->addChild(text(10, 10, "Browser chrome text that is long enough to count, surely"));
+  window->attributes.erase("AXParent");
+  composerBox->attributes.erase("AXParent");
+  page->addChild(composerBox);
+  composerBox->set("AXRole", std::string("AXGroup"));
+  EXPECT_FALSE(read());  // composer box, then the web area: nothing above 40 characters
+  EXPECT_EQ(logged(), "맥락 수집: 0자 / 노드 5개 / 2단계 / 0ms / 상대 없음");
+}
+
+TEST_F(PageContextRead, AnUnreadableParentGivesNothing) {
+  composer->failing.insert("AXParent");
+  EXPECT_FALSE(read());
+  EXPECT_EQ(logged(), "맥락 수집: 0자 / 노드 0개 / 0단계 / 0ms / 상대 없음");
+}
+
+TEST_F(PageContextRead, ThirtyNineCharactersAreTooFewAndFortyEnough) {
+  auto line = text(100, 10, std::string(39, 'a'));
+  thread->addChild(line);
+  EXPECT_FALSE(read());
+  line->set("AXValue", std::string(38, 'a') + "한");
+  EXPECT_FALSE(read()) << "characters, not bytes";
+  line->set("AXValue", std::string(40, 'a'));
+  EXPECT_TRUE(read());
+}
+
+TEST_F(PageContextRead, HeadingsAndTitlesCountButOnlyWithAFrame) {
+  auto heading = node("AXHeading");
+  heading->set("AXTitle", std::string("Quarterly report discussion thread"))
+      .set("AXFrame", platform::Rect{0, 20, 10, 10});
+  thread->addChild(heading);
+  auto frameless = node("AXStaticText");
+  frameless->set("AXValue", std::string("text without a frame is not placed anywhere"));
+  thread->addChild(frameless);
+  auto emptyValue = text(30, 0, "");
+  emptyValue->set("AXTitle", std::string("a title behind an empty value is not used"));
+  thread->addChild(emptyValue);
+  thread->addChild(text(40, 0, "and a short line here"));
+  auto reading = read();
+  ASSERT_TRUE(reading);
+  EXPECT_EQ(reading->text, "Quarterly report discussion thread\nand a short line here");
+}
+
+TEST_F(PageContextRead, TheWalkStopsAtDepthSixtyAndAtItsBudget) {
+  auto deepest = thread;
+  for (int depth = 2; depth < 59; ++depth) {  // the thread is at depth 1 below the window
+    auto g = node("AXGroup");
+    deepest->addChild(g);
+    deepest = g;
+  }
+  deepest->addChild(text(100, 0, "at depth fifty-nine, the last level that is read"));
+  auto below = node("AXGroup");
+  deepest->addChild(below);
+  below->addChild(text(90, 0, "at depth sixty, never read"));
+  auto reading = read();
+  ASSERT_TRUE(reading);
+  EXPECT_EQ(reading->text, "at depth fifty-nine, the last level that is read");
+
+  auto crowd = node("AXGroup");
+  window->addChild(crowd);
+  for (int i = 0; i < 4000; ++i)
+    crowd->addChild(node("AXImage"));
+  crowd->addChild(text(80, 0, "beyond the budget of four thousand elements"));
+  reading = read();
+  ASSERT_TRUE(reading);
+  EXPECT_EQ(reading->text, "at depth fifty-nine, the last level that is read");
+}
+
+TEST_F(PageContextRead, TheElapsedTimeComesFromTheClock) {
+  struct SlowAccessibility : fake::FakeAccessibility {
+    ManualClock& clock;
+    explicit SlowAccessibility(ManualClock& c) : clock(c) {}
+    std::optional<platform::AXValue> copyAttribute(const platform::ElementRef& e,
+                                                   std::string_view name) override {
+      clock.advance(0.001);
+      return FakeAccessibility::copyAttribute(e, name);
+    }
+  } slow(clock);
+  thread->addChild(text(100, 10, "Some message text long enough to be a context line."));
+  ASSERT_TRUE(PageContext::read(slow, clock, field));
+  EXPECT_EQ(logged(), "맥락 수집: 51자 / 노드 7개 / 2단계 / 19ms / 상대 없음");
+}
+
+TEST_F(PageContextRead, TheLastTwoThousandCharactersSurviveAndNameTheRecipient) {
+  // 25 lines of 99 characters: 2,499 characters joined.
+  for (int i = 0; i < 25; ++i) {
+    std::string line = "line " + std::to_string(100 + i) + " ";
+    line += std::string(99 - line.size(), 'w');
+    thread->addChild(text(10 + i, 0, line));
+  }
+  auto reading = read();
+  ASSERT_TRUE(reading);
+  EXPECT_EQ(Text::characterCount(reading->text), 2000);
+  EXPECT_EQ(reading->text.substr(reading->text.size() - 99, 8), "line 124");
+  // 20 whole lines take 20 * 99 + 19 = 1,999 characters: the first of them is line 105.
+  EXPECT_FALSE(reading->recipient) << "line 105 is longer than 40 characters";
+}
+
+TEST_F(PageContextRead, TheRecipientComesFromTheFirstWholeSurvivingLine) {
+  thread->addChild(text(5, 0, std::string(100, 'x')));
+  for (int i = 0; i < 20; ++i) {
+    thread->addChild(text(10 + 2 * i, 0, "최지현 <jh" + std::to_string(i) + "@example.com>"));
+    thread->addChild(text(11 + 2 * i, 0, std::string(71, 'm') + std::to_string(i)));
+  }
+  // The pairs take 1,919 characters with their newlines; the first line would need 101 more.
+  auto reading = read();
+  ASSERT_TRUE(reading);
+  EXPECT_EQ(reading->recipient, "최지현");
+}
+
+TEST(PageContextHistory, QuoteMarkersCutWhenEnoughTextPrecedes) {
+  const Lines before{"Thanks for the update,", "see you at ten."};
+  for (std::string marker :
+       {"----- Original Message -----", "-- 원본 메일 --", "---Forwarded message---",
+        "On Mon, 3 Jun 2024 at 10:00, Kim <kim@example.com> wrote:",
+        "2024년 6월 3일 김민수 님이 작성:", "ON TUESDAY JOHN WROTE:"}) {
+    Lines lines = before;
+    lines.push_back(marker);
+    lines.push_back("quoted text");
+    EXPECT_EQ(PageContext::stripQuotedHistory(lines), before) << marker;
+  }
+}
+
+TEST(PageContextHistory, LinesThatOnlyLookLikeMarkersStay) {
+  for (std::string line :
+       {"-- Original Message", "Once upon a time wrote: more", "on x wrote:", "님이 작성: 다음"}) {
+    Lines lines{"Thanks for the update, see you.", line, "rest"};
+    EXPECT_EQ(PageContext::stripQuotedHistory(lines), lines) << line;
+  }
+}
+
+TEST(PageContextHistory, TooLittleBeforeTheCutKeepsEverything) {
+  Lines lines{"Short reply", "here.", "-----Original Message-----", "old"};  // 17 characters
+  EXPECT_EQ(PageContext::stripQuotedHistory(lines), lines);
+  lines = {"From: a@b.c", "Subject: hi", "body"};  // a header block first
+  EXPECT_EQ(PageContext::stripQuotedHistory(lines), lines);
+}
+
+TEST(PageContextHistory, AFromLineCutsOnlyWithAHeaderWithinSixLines) {
+  Lines body{"Please find the figures attached."};
+  Lines withHeader = body;
+  for (std::string l : {"보낸 사람: 김민수", "a", "b", "c", "d", "e", "제목: 예산"})
+    withHeader.push_back(l);
+  EXPECT_EQ(PageContext::stripQuotedHistory(withHeader), body);
+  Lines tooFar = body;
+  for (std::string l : {"FROM : Kim", "a", "b", "c", "d", "e", "f", "Subject: x"})
+    tooFar.push_back(l);
+  EXPECT_EQ(PageContext::stripQuotedHistory(tooFar), tooFar);
+}
+
+TEST(PageContextLines, SurvivingLinesCountNewlinesBetweenThem) {
+  Lines lines{"aaaa", "bbb", "cc"};
+  EXPECT_EQ(PageContext::survivingLines(lines, 11), (Lines{"aaaa", "bbb", "cc"}));
+  EXPECT_EQ(PageContext::survivingLines(lines, 10), (Lines{"bbb", "cc"}));
+  EXPECT_EQ(PageContext::survivingLines(lines, 6), (Lines{"bbb", "cc"}));
+  EXPECT_EQ(PageContext::survivingLines(lines, 5), (Lines{"cc"}));
+  EXPECT_EQ(PageContext::survivingLines(lines, 1), Lines{});
+}
+
+TEST(PageContextRecipient, NamesFromAddressesAndShortHeadings) {
+  using PageContext::recipientName;
+  EXPECT_EQ(recipientName("  홍길동   <gildong@example.com> "), "홍길동");
+  EXPECT_EQ(recipientName("\"Kim, Minsu\" <minsu.kim@corp.example>"), "\"Kim, Minsu\"");
+  EXPECT_FALSE(recipientName("K <k@example.com>"));
+  EXPECT_EQ(recipientName("Re: 다음 주 회의 일정"), "Re: 다음 주 회의 일정");
+  EXPECT_FALSE(recipientName("Thanks."));
+  EXPECT_FALSE(recipientName("뭐 해?"));
+  EXPECT_FALSE(recipientName("See www.example.com"));
+  EXPECT_FALSE(recipientName("x"));
+  EXPECT_FALSE(recipientName(std::string(41, 'n')));
+  EXPECT_EQ(recipientName(std::string(40, 'n')), std::string(40, 'n'));
+  EXPECT_FALSE(recipientName(std::nullopt));
+  EXPECT_FALSE(recipientName(" \n"));
+}
+
+}  // namespace
