@@ -1,0 +1,39 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/Pasteboard.h"
+
+typedef struct _GtkClipboard GtkClipboard;
+
+namespace linuxport {
+
+// The X11 CLIPBOARD selection through GTK 3. A snapshot asks the owner for every target it
+// offers; writing makes Mirelo the owner and serves each saved target byte for byte. Needs
+// gtk_init() first.
+class GtkPasteboard : public platform::Pasteboard {
+ public:
+  GtkPasteboard();
+  ~GtkPasteboard() override;
+
+  std::vector<platform::PasteboardItem> items() override;
+  void clearContents() override;
+  void writeItems(const std::vector<platform::PasteboardItem>& items) override;
+  std::optional<std::string> string() override;
+
+  // Counts owner changes seen (another program copied, or Mirelo wrote).
+  unsigned long changeCount() const { return changes_; }
+  // Hands what Mirelo serves to a clipboard manager, if one runs (call before quitting).
+  void storeForClipboardManager();
+
+ private:
+  GtkClipboard* clipboard_;
+  unsigned long changes_ = 0;
+  unsigned long ownerChangeHandler_ = 0;
+  void* emptyOwner_ = nullptr;  // an invisible widget that owns the selection when it is empty
+};
+
+}  // namespace linuxport

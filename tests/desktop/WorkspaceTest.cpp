@@ -1,0 +1,106 @@
+// Running applications on X11, without a window manager (as on the test display).
+#include <gtest/gtest.h>
+#include <gtk/gtk.h>
+
+#include "DesktopPeer.h"
+#include "platform/linux/X11Workspace.h"
+
+namespace {
+
+class WorkspaceOnDesktop : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!gtk_init_check(nullptr, nullptr)) GTEST_SKIP() << "no display";
+  }
+  ManualClock clock{0};
+};
+
+TEST_F(WorkspaceOnDesktop, FrontmostApplicationFollowsTheFocusedWindow) {
+  desktoptest::Peer withId({"--window", "편지함", "--app-id", "org.mirelo.TestMail"});
+  desktoptest::Peer plain({"--window", "Plain"});
+  ASSERT_TRUE(withId.ready() && plain.ready());
+  linuxport::X11Workspace ws(clock);
+  ASSERT_TRUE(ws.connected());
+
+  ASSERT_TRUE(ws.activate(withId.pid()));
+  auto front = ws.frontmostApplication();
+  ASSERT_TRUE(front);
+  EXPECT_EQ(front->pid, withId.pid());
+  EXPECT_EQ(front->bundleID, "org.mirelo.TestMail");
+  EXPECT_EQ(front->name, "Mirelo_test_peer");  // no desktop file: the WM_CLASS class
+
+  ASSERT_TRUE(ws.activate(plain.pid()));
+  front = ws.frontmostApplication();
+  ASSERT_TRUE(front);
+  EXPECT_EQ(front->pid, plain.pid());
+  EXPECT_EQ(front->bundleID, "mirelo_test_peer");
+
+  auto running = ws.runningApplications();
+  EXPECT_EQ(
+      std::count_if(running.begin(), running.end(),
+                    [&](const auto& a) { return a.pid == withId.pid() || a.pid == plain.pid(); }),
+      2);
+  EXPECT_FALSE(ws.activate(999999));
+}
+
+TEST_F(WorkspaceOnDesktop, TellsObserversAboutActivationAndTermination) {
+  desktoptest::Peer first({"--window", "첫째"});
+  desktoptest::Peer second({"--window", "둘째"});
+  ASSERT_TRUE(first.ready() && second.ready());
+  linuxport::X11Workspace ws(clock);
+  std::vector<int> activated, terminated;
+  ws.addActivationObserver(
+      [&](const platform::RunningApplication& a) { activated.push_back(a.pid); });
+  int token = ws.addTerminationObserver(
+      [&](const platform::RunningApplication& a) { terminated.push_back(a.pid); });
+
+  ws.activate(first.pid());
+  clock.advance(0.25);
+  ws.activate(second.pid());
+  clock.advance(0.25);
+  clock.advance(0.25);  // no change: no second notice
+  EXPECT_EQ(activated, (std::vector<int>{first.pid(), second.pid()}));
+
+  int gone = second.pid();
+  second.stop();
+  clock.advance(0.25);
+  EXPECT_EQ(terminated, std::vector<int>{gone});
+
+  ws.removeObserver(token);
+  ws.activate(first.pid());
+  int alsoGone = first.pid();
+  clock.advance(0.25);
+  first.stop();
+  clock.advance(0.25);
+  EXPECT_EQ(terminated, std::vector<int>{gone}) << "removed observers hear nothing";
+  (void)alsoGone;
+}
+
+TEST_F(WorkspaceOnDesktop, OpensURLsWithTheBrowserFromTheEnvironment) {
+  const char* dir = std::getenv("MIRELO_SESSION_ROOT");
+  std::string out = std::string(dir ? dir : "/tmp") + "/opened-" + std::to_string(getpid());
+  std::string script = out + ".sh";
+  FILE* f = std::fopen(script.c_str(), "w");
+  ASSERT_TRUE(f);
+  std::fprintf(f, "#!/bin/sh\nprintf '%%s' \"$1\" > '%s'\n", out.c_str());
+  std::fclose(f);
+  chmod(script.c_str(), 0755);
+  setenv("BROWSER", script.c_str(), 1);
+  linuxport::X11Workspace ws(clock);
+  ASSERT_TRUE(ws.open("http://127.0.0.1:1/cb?code=a b&state=x'y"));
+  unsetenv("BROWSER");
+  std::string got;
+  for (int i = 0; i < 200 && got.empty(); ++i) {
+    g_usleep(10000);  // the browser is another process; this waits for it, not for a timer
+    if (FILE* r = std::fopen(out.c_str(), "r")) {
+      char buf[256] = {0};
+      got = std::fgets(buf, sizeof buf, r) ? buf : "";
+      std::fclose(r);
+    }
+  }
+  EXPECT_EQ(got, "http://127.0.0.1:1/cb?code=a b&state=x'y");
+  std::remove(out.c_str());
+  std::remove(script.c_str());
+}
+
+}  // namespace
