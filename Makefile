@@ -33,6 +33,7 @@ test-asan: build-asan
 
 bench: build
 	@if [ -x $(BUILD)/bench/mirelo_bench ]; then $(BUILD)/bench/mirelo_bench; else echo "bench: nothing to measure yet"; fi
+	@if [ -x $(BUILD)/bench/trigger/mirelo_bench_trigger ]; then tests/desktop/session $(BUILD)/bench/trigger/mirelo_bench_trigger; fi
 
 run: build
 	$(BUILD)/mirelo
