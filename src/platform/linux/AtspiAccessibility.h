@@ -1,0 +1,88 @@
+#pragma once
+
+#include <atspi/atspi.h>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <unordered_map>
+
+#include "platform/Accessibility.h"
+#include "platform/linux/AtspiElement.h"
+
+namespace linuxport {
+
+// The accessibility seam over AT-SPI (libatspi). Attribute names keep the seam's vocabulary;
+// text ranges are UTF-16 units above the seam and code points in AT-SPI. Every failure reads
+// as absent (or false), and every call into another application is bounded by
+// kCallTimeoutMs. Main thread only: focus events arrive through the default main context.
+class AtspiAccessibility : public platform::Accessibility {
+ public:
+  // Upper bound of one call into an application, also while libatspi would otherwise wait up
+  // to 15 s for an application it has only just seen.
+  static constexpr int kCallTimeoutMs = 800;
+  // Upper bound of each session-bus question of the trust check.
+  static constexpr int kBusTimeoutMs = 500;
+
+  AtspiAccessibility();
+  ~AtspiAccessibility() override;
+  AtspiAccessibility(const AtspiAccessibility&) = delete;
+  AtspiAccessibility& operator=(const AtspiAccessibility&) = delete;
+
+  platform::ElementRef systemWide() override { return systemWide_; }
+  platform::ElementRef application(std::int32_t pid) override;
+  std::optional<platform::AXValue> copyAttribute(const platform::ElementRef& element,
+                                                 std::string_view name) override;
+  std::optional<platform::AXValue> copyParameterizedAttribute(
+      const platform::ElementRef& element, std::string_view name,
+      const platform::AXValue& parameter) override;
+  bool setAttribute(const platform::ElementRef& element, std::string_view name,
+                    const platform::AXValue& value) override;
+  std::optional<bool> isAttributeSettable(const platform::ElementRef& element,
+                                          std::string_view name) override;
+  // Trusted: the accessibility bus answers and its registry lists applications. With prompt,
+  // first turns org.a11y.Status.IsEnabled on (a persistent setting of the user's desktop, read
+  // by browsers and Qt when they start): call it with prompt only on the user's grant.
+  bool isProcessTrusted(bool prompt) override;
+
+  // Whether the accessibility bus could be reached when this object was made.
+  bool available() const { return available_; }
+  // The focused element of the desktop, or null.
+  platform::ElementRef focusedElement();
+  // Secure input for the keyboard port: the focused element is a password field.
+  bool isPasswordFieldFocused();
+  // The focused element is a terminal (which copies and pastes with Ctrl+Shift+C / V).
+  bool isTerminalFocused();
+  // The process of the application that element belongs to.
+  std::optional<std::int32_t> processId(const platform::ElementRef& element);
+
+ private:
+  static void onFocusEvent(AtspiEvent* event, void* self);
+  void focusChanged(AtspiAccessible* source, bool gained);
+  platform::ElementRef searchActiveWindows();
+  platform::ElementRef adopt(AtspiAccessible* accessible);
+  std::optional<std::int32_t> pidOf(AtspiAccessible* accessible);
+  bool focusedHasRole(AtspiRole role);
+
+  std::optional<platform::AXValue> objectAttribute(AtspiAccessible* a, std::string_view name);
+  std::optional<platform::AXValue> parentOf(AtspiAccessible* a);
+  std::optional<platform::AXValue> childrenOf(AtspiAccessible* a);
+  std::optional<bool> settableObjectAttribute(AtspiAccessible* a, std::string_view name);
+  bool setObjectAttribute(AtspiAccessible* a, std::string_view name,
+                          const platform::AXValue& value);
+
+  bool available_ = false;
+  platform::ElementRef systemWide_;
+  platform::ElementRef tracked_;  // the element that last gained focus
+  AtspiEventListener* listener_ = nullptr;
+  std::unordered_map<AtspiAccessible*, std::weak_ptr<AtspiElement>> interned_;
+  size_t purgeAt_ = 1024;
+  std::map<std::int32_t, std::weak_ptr<AtspiElement>> applications_;
+  std::map<std::int32_t, std::set<std::string, std::less<>>> woken_;  // per-pid bookkeeping
+  std::map<std::string, std::int32_t, std::less<>> pidsByBusName_;
+};
+
+}  // namespace linuxport
