@@ -13,11 +13,22 @@ void reply(httplib::Response& res, int status, const json& body) {
   res.set_content(body.dump(-1, ' ', false, json::error_handler_t::replace), "application/json");
 }
 
+// Bytes that JSON cannot carry as text, given in hexadecimal.
+std::string fromHex(const std::string& hex) {
+  std::string out;
+  for (size_t i = 0; i + 1 < hex.size(); i += 2)
+    out += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+  return out;
+}
+
 // The canned body of a route; absent when none is given.
 std::optional<std::string> cannedBody(const json& o) {
   auto it = o.find("body");
-  if (it == o.end()) return std::nullopt;
-  std::string once = it->is_string() ? it->get<std::string>() : it->dump();
+  auto hex = o.find("bodyHex");
+  if (it == o.end() && hex == o.end()) return std::nullopt;
+  std::string once = hex != o.end()    ? fromHex(hex->get<std::string>())
+                     : it->is_string() ? it->get<std::string>()
+                                       : it->dump();
   long repeat = o.value("repeat", 1L);
   std::string body;
   body.reserve(once.size() * static_cast<size_t>(repeat > 0 ? repeat : 0));
@@ -38,7 +49,7 @@ void setRoute(Knobs& knobs, const httplib::Request& req, httplib::Response& res)
     override.delaySeconds = o.value("delaySeconds", 0.0);
     override.chunked = o.value("chunked", false);
     knobs.setOverride(o["method"].get<std::string>(), o["path"].get<std::string>(), override);
-  } catch (const json::exception& e) {
+  } catch (const std::exception& e) {
     return reply(res, 400, {{"error", e.what()}});
   }
   reply(res, 200, {{"ok", true}});

@@ -5,12 +5,16 @@
 #include "Knobs.h"
 
 // The knobs over HTTP, for tests:
-//   POST /_control/route  {"method", "path", "status"?, "body"?, "contentType"?, "delaySeconds"?,
-//                          "repeat"?, "chunked"?}  gives a route a canned answer and/or a delay
-//                          ("body" is sent as is when a string, else as JSON; "repeat" repeats
-//                          it; "chunked" sends it without a Content-Length).
-//   GET  /_control/requests            the latest requests, oldest first.
-//   POST /_control/reset               forgets every canned answer and request.
+//   POST /_control/route     gives a route a canned answer and/or a delay. Its JSON object:
+//       "method", "path"     the route ("POST", "/rewrite")
+//       "status"             the status code (200 when only a body is given)
+//       "body" | "bodyHex"   the body: a string as is, other JSON as JSON, or raw bytes in hex
+//       "repeat"             sends the body that many times over
+//       "chunked"            sends it without a Content-Length
+//       "contentType"        default "application/json"
+//       "delaySeconds"       waits before answering (also with no canned answer)
+//   GET  /_control/requests  the latest requests, oldest first.
+//   POST /_control/reset     forgets every canned answer and request.
 // Requests to /_control are not recorded.
 namespace Control {
 
