@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <set>
+#include <unordered_set>
 
 #include "base/Log.h"
 #include "base/Text.h"
@@ -59,20 +59,124 @@ bool isQuoteMarker(const std::string& line) {
   return quoteMarker1().search(line) || quoteMarker2().search(line) || quoteMarker3().search(line);
 }
 
-bool startsHeaderBlock(const std::vector<std::string>& lines, size_t i) {
-  if (!fromLine().search(lines[i])) return false;
+// A kept line with its length in characters, counted once: a newline between two trimmed
+// lines is always a character of its own, so lengths of joined lines add up.
+struct Line {
+  std::string text;
+  long count = 0;
+};
+
+std::vector<Line> counted(std::vector<std::string> texts) {
+  std::vector<Line> lines;
+  for (auto& t : texts) {
+    long n = Text::characterCount(t);
+    lines.push_back({std::move(t), n});
+  }
+  return lines;
+}
+
+std::vector<std::string> texts(std::vector<Line> lines, size_t from = 0) {
+  std::vector<std::string> out;
+  for (size_t i = from; i < lines.size(); ++i)
+    out.push_back(std::move(lines[i].text));
+  return out;
+}
+
+std::string joined(const std::vector<Line>& lines, size_t from = 0) {
+  std::string out;
+  for (size_t i = from; i < lines.size(); ++i) {
+    if (i > from) out += '\n';
+    out += lines[i].text;
+  }
+  return out;
+}
+
+long joinedCount(const std::vector<Line>& lines, size_t from, size_t to) {
+  if (to <= from) return 0;
+  long n = static_cast<long>(to - from) - 1;
+  for (size_t i = from; i < to; ++i)
+    n += lines[i].count;
+  return n;
+}
+
+bool startsHeaderBlock(const std::vector<Line>& lines, size_t i) {
+  if (!fromLine().search(lines[i].text)) return false;
   for (size_t j = i + 1; j < lines.size() && j <= i + kHeaderWindow; ++j)
-    if (otherHeaderLine().search(lines[j])) return true;
+    if (otherHeaderLine().search(lines[j].text)) return true;
   return false;
 }
 
-std::string joined(const std::vector<std::string>& lines, size_t count) {
-  std::string out;
-  for (size_t i = 0; i < count; ++i) {
-    if (i) out += '\n';
-    out += lines[i];
+// How many lines stay once quoted history is cut.
+size_t keptBeforeHistory(const std::vector<Line>& lines) {
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (!isQuoteMarker(lines[i].text) && !startsHeaderBlock(lines, i)) continue;
+    return joinedCount(lines, 0, i) >= kMinKeptBeforeCut ? i : lines.size();
   }
-  return out;
+  return lines.size();
+}
+
+// The index of the first of the last lines that fit in limit characters with their newlines.
+size_t firstSurviving(const std::vector<Line>& lines, long limit) {
+  long remaining = limit;
+  size_t first = lines.size();
+  while (first > 0) {
+    long cost = lines[first - 1].count + (first == lines.size() ? 0 : 1);
+    if (cost > remaining) break;
+    remaining -= cost;
+    --first;
+  }
+  return first;
+}
+
+struct Assembled {
+  Reading reading;
+  long count = 0;
+};
+
+// The reading of the kept lines: their text's tail of kMaxCharacters, and the recipient from
+// the first line that survives whole.
+Assembled fromLines(std::vector<Line> lines) {
+  lines.resize(keptBeforeHistory(lines));
+  Assembled a;
+  a.count = joinedCount(lines, 0, lines.size());
+  size_t first = 0;
+  if (a.count <= kMaxCharacters) {
+    a.reading.text = joined(lines);
+  } else {
+    first = firstSurviving(lines, kMaxCharacters);
+    long left = kMaxCharacters - joinedCount(lines, first, lines.size());
+    if (first == lines.size()) {
+      a.reading.text = Text::suffix(lines.back().text, kMaxCharacters);
+    } else {
+      if (left > 0) a.reading.text = Text::suffix(lines[first - 1].text, left - 1) + "\n";
+      a.reading.text += joined(lines, first);
+    }
+    a.count = kMaxCharacters;
+  }
+  if (first < lines.size()) a.reading.recipient = recipientName(lines[first].text);
+  return a;
+}
+
+Assembled assembleCounted(std::vector<Item> items, std::optional<double> composerTop) {
+  if (composerTop) {
+    std::vector<Item> above;
+    for (auto& item : items)
+      if (item.y < *composerTop) above.push_back(item);
+    if (!above.empty()) items = std::move(above);
+  }
+  std::stable_sort(items.begin(), items.end(),
+                   [](const Item& a, const Item& b) { return a.y != b.y ? a.y < b.y : a.x < b.x; });
+  std::vector<Line> lines;
+  std::unordered_set<std::string> seen;
+  for (const auto& item : items) {
+    auto text = Text::trimmed(item.text);
+    if (seen.contains(text)) continue;
+    long n = Text::characterCount(text);
+    if (n < kMinLine) continue;
+    seen.insert(text);
+    lines.push_back({std::move(text), n});
+  }
+  return fromLines(std::move(lines));
 }
 
 bool containsSentenceEnder(std::string_view line) {
@@ -107,52 +211,19 @@ void collect(platform::Accessibility& ax, const platform::ElementRef& element, i
 }
 
 Reading assemble(std::vector<Item> items, std::optional<double> composerTop) {
-  if (composerTop) {
-    std::vector<Item> above;
-    for (auto& item : items)
-      if (item.y < *composerTop) above.push_back(item);
-    if (!above.empty()) items = std::move(above);
-  }
-  std::stable_sort(items.begin(), items.end(),
-                   [](const Item& a, const Item& b) { return a.y != b.y ? a.y < b.y : a.x < b.x; });
-  std::vector<std::string> lines;
-  std::set<std::string> seen;
-  for (const auto& item : items) {
-    auto line = Text::trimmed(item.text);
-    if (Text::characterCount(line) < kMinLine || !seen.insert(line).second) continue;
-    lines.push_back(std::move(line));
-  }
-  lines = stripQuotedHistory(std::move(lines));
-
-  Reading reading;
-  reading.text = joined(lines, lines.size());
-  if (Text::characterCount(reading.text) > kMaxCharacters) {
-    reading.text = Text::suffix(reading.text, kMaxCharacters);
-    lines = survivingLines(lines, kMaxCharacters);
-  }
-  if (!lines.empty()) reading.recipient = recipientName(lines.front());
-  return reading;
+  return assembleCounted(std::move(items), composerTop).reading;
 }
 
 std::vector<std::string> stripQuotedHistory(std::vector<std::string> lines) {
-  for (size_t i = 0; i < lines.size(); ++i) {
-    if (!isQuoteMarker(lines[i]) && !startsHeaderBlock(lines, i)) continue;
-    if (Text::characterCount(joined(lines, i)) >= kMinKeptBeforeCut) lines.resize(i);
-    return lines;
-  }
-  return lines;
+  auto c = counted(std::move(lines));
+  c.resize(keptBeforeHistory(c));
+  return texts(std::move(c));
 }
 
 std::vector<std::string> survivingLines(const std::vector<std::string>& lines, long limit) {
-  long remaining = limit;
-  size_t first = lines.size();
-  while (first > 0) {
-    long cost = Text::characterCount(lines[first - 1]) + (first == lines.size() ? 0 : 1);
-    if (cost > remaining) break;
-    remaining -= cost;
-    --first;
-  }
-  return std::vector<std::string>(lines.begin() + static_cast<long>(first), lines.end());
+  auto c = counted(lines);
+  size_t first = firstSurviving(c, limit);
+  return texts(std::move(c), first);
 }
 
 std::optional<std::string> recipientName(const std::optional<std::string>& line) {
@@ -184,10 +255,10 @@ std::optional<Reading> read(platform::Accessibility& ax, Clock& clock, const Foc
     std::vector<Item> items;
     collect(ax, current, 0, visited, webArea ? kWebAreaBudget : kBudget, items);
     nodes += visited;
-    auto reading = assemble(std::move(items), composerTop);
-    long count = Text::characterCount(reading.text);
+    auto assembled = assembleCounted(std::move(items), composerTop);
+    long count = assembled.count;
     if (count > bestCount) {
-      best = std::move(reading);
+      best = std::move(assembled.reading);
       bestCount = count;
     }
     ++levels;

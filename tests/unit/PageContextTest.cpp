@@ -275,3 +275,46 @@ TEST(PageContextRecipient, NamesFromAddressesAndShortHeadings) {
 }
 
 }  // namespace
+
+namespace {
+
+// The text is always the last 2,000 characters of all kept lines joined, whichever way the
+// cut falls: inside a line, just after a newline, or inside one overlong line.
+TEST(PageContextTail, IsTheLastTwoThousandCharactersOfTheJoinedLines) {
+  auto items = [](const std::vector<std::string>& lines) {
+    std::vector<PageContext::Item> out;
+    for (size_t i = 0; i < lines.size(); ++i)
+      out.push_back({static_cast<double>(i), 0, lines[i]});
+    return out;
+  };
+  auto joined = [](const std::vector<std::string>& lines) {
+    std::string s;
+    for (const auto& l : lines)
+      s += (s.empty() ? "" : "\n") + l;
+    return s;
+  };
+  std::vector<std::vector<std::string>> cases = {
+      {std::string(1500, 'a'), std::string(499, 'b')},  // 2,000: no cut
+      {std::string(1500, 'a'), std::string(500, 'b')},  // the cut leaves the newline first
+      {std::string(1500, 'a'), std::string(498, 'b')},  // 1,999: no cut
+      {"첫 줄입니다", std::string(1000, 'c'), std::string(1001, 'd')},
+      {std::string(2500, 'e')},
+      {"가나다라마바사아자차카타파하 👍🏽", std::string(1990, 'f')},
+  };
+  for (size_t i = 0; i < 40; ++i) {
+    std::vector<std::string> mixed;
+    for (size_t j = 0; j < 30; ++j)
+      mixed.push_back(std::string(3 + (i * 7 + j * 13) % 90, 'x') + "한글 " + std::to_string(j));
+    cases.push_back(mixed);
+  }
+  for (const auto& lines : cases) {
+    auto reading = PageContext::assemble(items(lines), std::nullopt);
+    EXPECT_EQ(reading.text, Text::suffix(joined(lines), 2000)) << lines.size();
+    auto survivors = PageContext::survivingLines(lines, 2000);
+    EXPECT_EQ(reading.recipient,
+              PageContext::recipientName(survivors.empty() ? std::nullopt
+                                                           : std::optional(survivors.front())));
+  }
+}
+
+}  // namespace
