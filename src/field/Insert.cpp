@@ -16,9 +16,13 @@ bool setIfSettable(platform::Accessibility& ax, const FocusedField& field,
          ax.setAttribute(field.element, attribute, value);
 }
 
+// Selects the field's whole text. The length is the field's current one: an earlier method
+// may have changed the text without passing verification, and selecting only the length read
+// before would leave part of it beside the pasted answer.
 Task<void> selectAll(platform::Platform services, const FocusedField& field) {
   if (field.value) {
-    long n = Text::utf16Length(*field.value);
+    auto current = AX::string(services.accessibility, field.element, "AXValue");
+    long n = Text::utf16Length(current ? *current : *field.value);
     if (n >= 1 && setIfSettable(services.accessibility, field, "AXSelectedTextRange",
                                 platform::TextRange{0, n}))
       co_return;

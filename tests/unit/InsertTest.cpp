@@ -73,6 +73,16 @@ TEST_F(InsertWrite, WritesThatChangeNothingFallThroughToPasteAfterSelectingAll) 
   EXPECT_EQ(AppMemory::working("org.example.Mail"), M::paste);
 }
 
+TEST_F(InsertWrite, APasteSelectsTheTextAnEarlierFailedMethodLeftBehind) {
+  // Writes of the value are ignored; a selected-text write inserts at the caret, which in a
+  // whole-field write leaves draft and answer side by side and fails verification.
+  editor.setText("draft", {5, 0});
+  editor.ignoredWrites = {"AXValue"};
+  EXPECT_EQ(write("answer"), InsertResult::inserted(M::paste));
+  EXPECT_EQ(editor.text, "answer");
+  EXPECT_EQ(editor.field->writes[2].second, platform::AXValue(TextRange{0, 11}));
+}
+
 TEST_F(InsertWrite, ARememberedPasteGoesFirstNextTime) {
   AppMemory::remember("org.example.Mail", M::paste);
   editor.setText("draft", {5, 0});
