@@ -32,7 +32,26 @@ bool X11RawKeys::open(Callbacks callbacks) {
   watch_ = g_unix_fd_add(ConnectionNumber(display_),
                          static_cast<GIOCondition>(G_IO_IN | G_IO_HUP | G_IO_ERR),
                          reinterpret_cast<GUnixFDSourceFunc>(onReadable), this);
-  return !lost_;
+  if (lost_) {
+    close();
+    return false;
+  }
+  dispatchQueuedSoon();
+  return true;
+}
+
+// Events Xlib has already read from the socket do not make it readable again: hand them out
+// on the next turn of the main loop.
+void X11RawKeys::dispatchQueuedSoon() {
+  if (idle_ || !display_ || XEventsQueued(display_, QueuedAlready) == 0) return;
+  idle_ = g_idle_add(
+      [](gpointer self) {
+        auto* keys = static_cast<X11RawKeys*>(self);
+        keys->idle_ = 0;
+        keys->dispatch();
+        return G_SOURCE_REMOVE;
+      },
+      this);
 }
 
 bool X11RawKeys::select() {
@@ -55,13 +74,20 @@ bool X11RawKeys::ensureSelected() {
   }
   if (masks) XFree(masks);
   if (!selected && !lost_) select();
-  if (!dispatch()) return false;
+  XSync(display_, False);
+  if (lost_) {
+    close();  // quietly: the caller connects again
+    return false;
+  }
+  dispatchQueuedSoon();
   return true;
 }
 
 void X11RawKeys::close() {
   if (watch_) g_source_remove(watch_);
   watch_ = 0;
+  if (idle_) g_source_remove(idle_);
+  idle_ = 0;
   X11Connection::close(display_);
   display_ = nullptr;
 }
@@ -107,6 +133,8 @@ void X11RawKeys::closeLost() {
   // nothing more.
   if (watch_) g_source_remove(watch_);
   watch_ = 0;
+  if (idle_) g_source_remove(idle_);
+  idle_ = 0;
   X11Connection::close(display_);
   display_ = nullptr;
   if (auto lost = callbacks_.lost) lost();

@@ -31,8 +31,8 @@ class X11RawKeys {
   void close();
   bool isOpen() const { return display_ != nullptr; }
   Display* display() const { return display_; }
-  // Whether the server still sends this connection the raw key events; selects them again when
-  // it does not. False when the connection is gone.
+  // Makes sure the server still sends this connection the raw key events, selecting them again
+  // when it does not. False (and closed, without the lost callback) when the connection is gone.
   bool ensureSelected();
   // Handles every event already received. Returns false when the connection was lost.
   bool dispatch();
@@ -44,12 +44,14 @@ class X11RawKeys {
   bool select();
   void handleEvent(void* event);
   void closeLost();
+  void dispatchQueuedSoon();
 
   Callbacks callbacks_;
   Display* display_ = nullptr;
   int xiOpcode_ = 0;
   int xkbEventBase_ = 0;
   unsigned watch_ = 0;
+  unsigned idle_ = 0;
   bool lost_ = false;
 };
 
