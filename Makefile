@@ -34,6 +34,7 @@ test-asan: build-asan
 bench: build
 	@if [ -x $(BUILD)/bench/mirelo_bench ]; then $(BUILD)/bench/mirelo_bench; else echo "bench: nothing to measure yet"; fi
 	@if [ -x $(BUILD)/bench/trigger/mirelo_bench_trigger ]; then tests/desktop/session $(BUILD)/bench/trigger/mirelo_bench_trigger; fi
+	@if [ -x $(BUILD)/bench/accessibility/mirelo_bench_accessibility ]; then tests/desktop/session $(BUILD)/bench/accessibility/mirelo_bench_accessibility; fi
 
 run: build
 	$(BUILD)/mirelo
