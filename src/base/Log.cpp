@@ -24,6 +24,7 @@ std::mutex& sinkMutex() {
 }
 
 std::vector<Record>* captured = nullptr;
+bool stderrWanted = true;
 
 std::string argAsString(const Arg& a) {
   if (auto s = std::get_if<std::string>(&a)) return *s;
@@ -104,6 +105,11 @@ const char* levelWord(Level level) {
 }
 
 }  // namespace
+
+void setStderrEnabled(bool enabled) {
+  std::lock_guard lock(sinkMutex());
+  stderrWanted = enabled;
+}
 
 int priority(Level level) {
   switch (level) {

@@ -94,6 +94,10 @@ class Capture {
   void clear();
 };
 
+// Whether lines also go to stderr (they do unless stderr is the journal). A command-line run
+// that prints its own report turns this off so the terminal shows each line once.
+void setStderrEnabled(bool enabled);
+
 // Syslog priority the journal receives for a level: info 6, default 5, error 3.
 int priority(Level level);
 

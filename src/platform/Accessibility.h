@@ -64,6 +64,11 @@ class Accessibility {
 
   // Whether this program may use the accessibility interface; with prompt, asks the user.
   virtual bool isProcessTrusted(bool prompt) = 0;
+
+  // What waking an application's accessibility tree does here, for the diagnosis.
+  virtual std::string wakeDescription(bool browser) {
+    return browser ? "AXManualAccessibility + AXEnhancedUserInterface" : "AXManualAccessibility";
+  }
 };
 
 }  // namespace platform

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "platform/Notifier.h"
+
+namespace linuxport {
+
+// Desktop notifications over D-Bus (org.freedesktop.Notifications). Calls are asynchronous
+// with a short time-out, so a missing or frozen notification server never holds anything up.
+class DBusNotifier : public platform::Notifier {
+ public:
+  static constexpr int kTimeoutMs = 2000;
+
+  void requestAuthorization() override {}
+  void post(const std::string& identifier, const std::string& title,
+            const std::string& body) override;
+};
+
+}  // namespace linuxport

@@ -1,0 +1,40 @@
+#include "platform/linux/LinuxDesktop.h"
+
+#include <gtk/gtk.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace linuxport {
+
+bool connectDisplay(int& argc, char**& argv) {
+  if (gtk_init_check(&argc, &argv)) return true;
+  const char* display = std::getenv("DISPLAY");
+  std::fprintf(stderr, "mirelo: 디스플레이에 연결하지 못했습니다 (DISPLAY=%s)\n",
+               display ? display : "");
+  return false;
+}
+
+void runMainLoopUntil(const std::function<bool()>& done) {
+  while (!done())
+    g_main_context_iteration(nullptr, TRUE);
+}
+
+LinuxDesktop::LinuxDesktop()
+    : keyboard(clock, {[this] { return accessibility.isPasswordFieldFocused(); },
+                       [this] { return accessibility.isTerminalFocused(); }}),
+      workspace(clock,
+                [this]() -> std::optional<std::int32_t> {
+                  auto focused = accessibility.focusedElement();
+                  if (!focused) return std::nullopt;
+                  return accessibility.processId(focused);
+                }),
+      defaults(LinuxDefaults::standardFile(), LinuxDefaults::standardInfoFile()),
+      http(clock) {}
+
+platform::Platform LinuxDesktop::platform() {
+  return {clock,   accessibility, keyboard, pasteboard, workspace, defaults,
+          secrets, notifier,      http,     ui,         webViews,  updater};
+}
+
+}  // namespace linuxport
