@@ -1,0 +1,93 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "base/Async.h"
+#include "feedback/CaretPanel.h"
+#include "field/Focus.h"
+#include "field/FocusedField.h"
+#include "field/InsertResult.h"
+#include "field/PageContext.h"
+#include "kb/KnowledgeBase.h"
+#include "platform/Platform.h"
+
+// The hub of the application: turns one trigger into a read, a request and a write, and is
+// the one place that tells the user anything. Owned by a shared_ptr: a running trigger keeps
+// it alive until the trigger ends.
+class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
+ public:
+  using KnowledgeBaseFactory = std::function<std::unique_ptr<KnowledgeBase>()>;
+
+  static constexpr const char* kTriggerLabel = "zel";
+  static constexpr const char* kTranslateLabel = "zel 번역";
+  static constexpr const char* kTranslateInstruction =
+      "이 글이 한국어면 자연스러운 영어로, 그 밖의 언어면 자연스러운 한국어로 번역하세요. "
+      "뜻과 말투, 줄바꿈과 문단 구분을 그대로 유지하고 번역문만 돌려주세요.";
+  static constexpr long kMinDraftCharacters = 2;
+  static constexpr long kRetrievalQueryCharacters = 600;
+  static constexpr long kNoteTitleCharacters = 40;
+  static constexpr long kIngestContextCharacters = 600;
+  static constexpr double kPanelOffset = 6.0;
+  static constexpr double kFlashSeconds = 3.0;
+
+  // The knowledge base is made on first use.
+  AppDelegate(platform::Platform platform, KnowledgeBaseFactory makeKnowledgeBase);
+  AppDelegate(const AppDelegate&) = delete;
+  AppDelegate& operator=(const AppDelegate&) = delete;
+
+  // One trigger. Dropped while another is being processed, from the field read to the write.
+  void run(std::optional<std::string> instruction, std::string label, bool useTarn);
+  // The "선택한 글 번역" command.
+  void translateNow();
+
+  // Tells the user: a flash near the pointer, a system notification and the status window's
+  // message line.
+  void notify(const std::string& title, const std::string& body, bool isError);
+  // Recomputes the status icon, tooltip and menu.
+  void refreshStatusIcon();
+
+  bool inFlight() const { return inFlight_; }
+  KnowledgeBase& headless();
+  CaretPanel& caret() { return caret_; }
+  CaretPanel& hud() { return hud_; }
+
+  // Filled by the status-bar menu and the status window.
+  std::function<void()> onRefreshStatusIcon;
+  std::function<void(const std::string& body, bool isError)> onStatusMessage;
+
+ private:
+  // What a work step produces: the text to write, and for generated replies what to remember.
+  struct Reply {
+    std::string text;
+    std::optional<std::string> memoryNote;
+    std::optional<std::string> context;
+  };
+  using Work = std::function<Task<Reply>()>;
+
+  Task<void> trigger(std::shared_ptr<AppDelegate> self, std::optional<std::string> instruction,
+                     std::string label, bool useTarn);
+  // Tells the user why no field was read (failure absent: not a read failure at all).
+  void readFailed(const Focus::ReadFailure* failure);
+  void nothingToTranslate();
+  Task<void> generate(FocusedField field, std::string label);
+  Task<void> perform(FocusedField field, std::string label, Work work);
+  bool showProgress(const FocusedField& field, const std::string& label);
+  void written(const FocusedField& field, const Reply& reply, const InsertResult& result);
+  void requestFailed(const FocusedField& field, const std::string& description);
+  void remember(const Reply& reply, const FocusedField& field);
+
+  static Task<Reply> rewriteStep(platform::Platform& p, KnowledgeBase& kb, std::string draft,
+                                 std::optional<std::string> instruction, bool useTarn);
+  static Task<Reply> generateStep(platform::Platform& p, KnowledgeBase& kb,
+                                  PageContext::Reading reading);
+
+  platform::Platform p_;
+  KnowledgeBaseFactory makeKnowledgeBase_;
+  std::unique_ptr<KnowledgeBase> headless_;
+  CaretPanel caret_;
+  CaretPanel hud_;
+  bool inFlight_ = false;
+};
