@@ -83,7 +83,8 @@ class Builder {
 };
 
 struct Window {
-  Node root;  // where the floor walk starts: the ancestor the reading stops at
+  Node window;  // holds the tree: elements hold their parents weakly
+  Node root;    // where the floor walk starts: the ancestor the reading stops at
   Node composer;
   long nodes = 0;  // in the root's subtree
 };
@@ -132,7 +133,7 @@ Window mailClient(long total) {
   b.add(reply, b.make("AXTextField"));
   auto composer = b.add(reply, b.make("AXTextArea"));
   composer->set("AXFrame", platform::Rect{800, 900, 600, 200});
-  return {window, composer, b.count};
+  return {window, window, composer, b.count};
 }
 
 // A browser window with a long discussion page whose comment box sits in the page itself.
@@ -181,7 +182,7 @@ Window webPage(long total) {
   }
   while (b.count < total)
     b.add(comments, b.make("AXImage"));
-  return {page, composer, b.count};
+  return {window, page, composer, b.count};
 }
 
 long floorWalk(platform::Accessibility& ax, const platform::ElementRef& e) {

@@ -24,7 +24,8 @@ FakeElement& FakeElement::addChild(const std::shared_ptr<FakeElement>& child) {
   if (!std::holds_alternative<std::vector<platform::ElementRef>>(slot))
     slot = std::vector<platform::ElementRef>{};
   std::get<std::vector<platform::ElementRef>>(slot).push_back(child);
-  child->attributes["AXParent"] = platform::ElementRef(shared_from_this());
+  child->attributes.erase("AXParent");
+  child->parent = weak_from_this();
   return *this;
 }
 
@@ -49,8 +50,10 @@ std::optional<platform::AXValue> FakeAccessibility::copyAttribute(
   auto* e = asFake(element);
   if (!e || e->failing.count(std::string(name))) return std::nullopt;
   auto it = e->attributes.find(std::string(name));
-  if (it == e->attributes.end()) return std::nullopt;
-  return it->second;
+  if (it != e->attributes.end()) return it->second;
+  if (name == "AXParent")
+    if (auto parent = e->parent.lock()) return platform::AXValue(platform::ElementRef(parent));
+  return std::nullopt;
 }
 
 std::optional<platform::AXValue> FakeAccessibility::copyParameterizedAttribute(

@@ -29,8 +29,10 @@ class FakeElement : public platform::Element, public std::enable_shared_from_thi
 
   static std::shared_ptr<FakeElement> make(std::string label = {});
   FakeElement& set(const std::string& name, platform::AXValue value);
-  // Appends child and points its "AXParent" here.
+  // Appends child and points its "AXParent" here. The parent is held weakly, so a tree does
+  // not keep itself alive; an "AXParent" attribute set explicitly takes precedence.
   FakeElement& addChild(const std::shared_ptr<FakeElement>& child);
+  std::weak_ptr<FakeElement> parent;
   std::optional<std::string> stringValue(const std::string& name) const;
 };
 

@@ -101,8 +101,6 @@ TEST_F(PageContextRead, AWebAreaEndsTheClimbWhateverItHolds) {
   auto outer = node("AXWindow");
   outer->addChild(page);
   outer->addChild(text(10, 10, "Browser chrome text that is long enough to count, surely"));
-  window->attributes.erase("AXParent");
-  composerBox->attributes.erase("AXParent");
   page->addChild(composerBox);
   composerBox->set("AXRole", std::string("AXGroup"));
   EXPECT_FALSE(read());  // composer box, then the web area: nothing above 40 characters
