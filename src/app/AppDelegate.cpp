@@ -92,10 +92,11 @@ void AppDelegate::run(std::optional<std::string> instruction, std::string label,
     notify("먼저 로그인해 주세요", "메뉴바의 Mirelo 에서 구글로 로그인할 수 있습니다.", false);
     return;
   }
+  auto self = shared_from_this();
   // Busy from here on, the field read included: the read and the write wait on the main
   // loop, and a second trigger meanwhile would work on the same field.
   inFlight_ = true;
-  spawn(trigger(shared_from_this(), std::move(instruction), std::move(label), useTarn));
+  spawn(trigger(std::move(self), std::move(instruction), std::move(label), useTarn));
 }
 
 Task<void> AppDelegate::trigger(std::shared_ptr<AppDelegate> self,

@@ -33,7 +33,7 @@ class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
   static constexpr double kPanelOffset = 6.0;
   static constexpr double kFlashSeconds = 3.0;
 
-  // The knowledge base is made on first use.
+  // makeKnowledgeBase is called once, on first use, and must return a knowledge base.
   AppDelegate(platform::Platform platform, KnowledgeBaseFactory makeKnowledgeBase);
   AppDelegate(const AppDelegate&) = delete;
   AppDelegate& operator=(const AppDelegate&) = delete;
