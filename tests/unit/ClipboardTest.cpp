@@ -69,14 +69,6 @@ TEST_F(ClipboardBorrowing, APasteOffersTheTextMarkedTransientThenRestores) {
   EXPECT_DOUBLE_EQ(elapsed, Clipboard::kShortcutWait);
 }
 
-TEST_F(ClipboardBorrowing, AnEmptyClipboardStaysEmpty) {
-  desk.pasteboard.contents.clear();
-  fake::runToEnd(desk.clock, Clipboard::paste(desk.platform(), "x"));
-  EXPECT_TRUE(desk.pasteboard.contents.empty());
-  fake::runToEnd(desk.clock, Clipboard::copySelection(desk.platform()));
-  EXPECT_TRUE(desk.pasteboard.contents.empty());
-}
-
 // A platform that reports the awaited clipboard event ends the wait early.
 class EventfulPasteboard : public fake::FakePasteboard {
  public:

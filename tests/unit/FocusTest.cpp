@@ -203,11 +203,4 @@ TEST(FocusBrowsers, TheListHoldsTheDesktopIdentifiersToo) {
       << "org.mozilla.firefox and com.brave.Browser are on both lists";
 }
 
-TEST(FocusedFieldMethod, RawValuesRoundTrip) {
-  for (auto m : {Method::axValue, Method::axSelected, Method::clipboardCopy})
-    EXPECT_EQ(fromRaw<Method>(rawValue(m)), m);
-  EXPECT_EQ(rawValue(Method::clipboardCopy), "선택 복사");
-  EXPECT_FALSE(fromRaw<Method>("AX값"));
-}
-
 }  // namespace

@@ -170,16 +170,6 @@ TEST_F(InsertWrite, AfterSwitchingApplicationsNothingIsPastedAndTheTextIsLeftOnT
   EXPECT_FALSE(AppMemory::working("org.example.Mail"));
 }
 
-TEST_F(InsertWrite, APasteTheApplicationIgnoresLeavesTheTextOnTheClipboard) {
-  editor.setText("old", {0, 0});
-  editor.field->settable = {};
-  editor.pastes = false;
-  EXPECT_EQ(write("the answer"), InsertResult::leftOnClipboard());
-  EXPECT_EQ(desk.pasteboard.string(), "the answer");
-  EXPECT_EQ(desk.pasteboard.contents.size(), 1u);
-  EXPECT_EQ(desk.pasteboard.contents[0].size(), 1u) << "no transient marker";
-}
-
 TEST(InsertOrder, BaseOrdersByKindOfField) {
   FocusedField f;
   f.bundleID = "org.example.App";
@@ -208,13 +198,6 @@ TEST(InsertNormalize, CollapsesEveryKindOfWhitespace) {
   EXPECT_EQ(Insert::normalize("  a \n\t b\u3000c  \n"), "a b c");
   EXPECT_EQ(Insert::normalize("\n \n"), "");
   EXPECT_EQ(Insert::normalize("안녕하세요,\r\n반갑습니다"), "안녕하세요, 반갑습니다");
-}
-
-TEST(InsertMethodRaw, RawValuesRoundTrip) {
-  for (auto m : {M::axSelectedText, M::axValue, M::paste})
-    EXPECT_EQ(fromRaw<M>(rawValue(m)), m);
-  EXPECT_EQ(rawValue(M::axValue), "AX 값 치환");
-  EXPECT_FALSE(fromRaw<M>("paste"));
 }
 
 }  // namespace

@@ -86,16 +86,6 @@ TEST_F(PageContextRead, ClimbingStopsAtTheFirstAncestorWithEnoughText) {
   EXPECT_NE(logged().find("/ 2단계 /"), std::string::npos) << logged();
 }
 
-TEST_F(PageContextRead, AnUpperLevelWithMoreTextWins) {
-  composerBox->addChild(text(450, 10, "only a short caption, 40 chars or so..."));
-  thread->addChild(text(100, 10, "A longer message that came before the composer."));
-  auto reading = read();
-  ASSERT_TRUE(reading);
-  EXPECT_EQ(reading->text,
-            "A longer message that came before the composer.\n"
-            "only a short caption, 40 chars or so...");
-}
-
 TEST_F(PageContextRead, AWebAreaEndsTheClimbWhateverItHolds) {
   auto page = node("AXWebArea");
   auto outer = node("AXWindow");
@@ -178,21 +168,6 @@ TEST_F(PageContextRead, TheElapsedTimeComesFromTheClock) {
   thread->addChild(text(100, 10, "Some message text long enough to be a context line."));
   ASSERT_TRUE(PageContext::read(slow, clock, field));
   EXPECT_EQ(logged(), "맥락 수집: 51자 / 노드 7개 / 2단계 / 19ms / 상대 없음");
-}
-
-TEST_F(PageContextRead, TheLastTwoThousandCharactersSurviveAndNameTheRecipient) {
-  // 25 lines of 99 characters: 2,499 characters joined.
-  for (int i = 0; i < 25; ++i) {
-    std::string line = "line " + std::to_string(100 + i) + " ";
-    line += std::string(99 - line.size(), 'w');
-    thread->addChild(text(10 + i, 0, line));
-  }
-  auto reading = read();
-  ASSERT_TRUE(reading);
-  EXPECT_EQ(Text::characterCount(reading->text), 2000);
-  EXPECT_EQ(reading->text.substr(reading->text.size() - 99, 8), "line 124");
-  // 20 whole lines take 20 * 99 + 19 = 1,999 characters: the first of them is line 105.
-  EXPECT_FALSE(reading->recipient) << "line 105 is longer than 40 characters";
 }
 
 TEST_F(PageContextRead, TheRecipientComesFromTheFirstWholeSurvivingLine) {
