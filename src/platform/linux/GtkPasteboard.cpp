@@ -28,8 +28,13 @@ const std::vector<std::string>& textAliases() {
   return aliases;
 }
 
+// After a program fetched the text offered for a paste, a short margin lets the transfer end
+// before the clipboard changes again.
+constexpr double kFetchMargin = 0.02;
+
 // What Mirelo serves while it owns the clipboard.
 struct Served {
+  std::function<void()>* onFetch = nullptr;  // told about every fetch
   platform::PasteboardItem item;
   std::vector<std::string> names;  // target names, index = GtkTargetEntry info
   std::vector<std::string> bytes;
@@ -39,6 +44,7 @@ void serve(GtkClipboard*, GtkSelectionData* data, guint info, gpointer user) {
   auto* served = static_cast<Served*>(user);
   if (info >= served->bytes.size()) return;
   const std::string& b = served->bytes[info];
+  if (served->onFetch && *served->onFetch) (*served->onFetch)();
   gtk_selection_data_set(data, gtk_selection_data_get_target(data), 8,
                          reinterpret_cast<const guchar*>(b.data()), static_cast<gint>(b.size()));
 }
@@ -136,6 +142,7 @@ void GtkPasteboard::clearContents() {
 
 void GtkPasteboard::writeItems(const std::vector<platform::PasteboardItem>& items) {
   Served* served = buildServed(merge(items));
+  served->onFetch = &onFetch_;
   if (served->names.empty()) {
     delete served;
     clearContents();
@@ -155,6 +162,33 @@ std::optional<std::string> GtkPasteboard::string() {
   std::string s(text);
   g_free(text);
   return s;
+}
+
+Task<bool> GtkPasteboard::awaitSignal(Clock& clock, double maxSeconds, std::function<void()>& hook,
+                                      double margin) {
+  Completion<bool> done;
+  Clock::TimerId deadline = clock.schedule(maxSeconds, [done]() mutable { done.resolve(false); });
+  auto fired = std::make_shared<bool>(false);
+  hook = [&clock, done, deadline, margin, fired]() mutable {
+    if (std::exchange(*fired, true)) return;
+    clock.cancel(deadline);
+    if (margin <= 0) {
+      done.resolve(true);
+    } else {
+      clock.schedule(margin, [done]() mutable { done.resolve(true); });
+    }
+  };
+  bool early = co_await done;
+  hook = nullptr;
+  co_return early;
+}
+
+Task<bool> GtkPasteboard::awaitOwnerChange(Clock& clock, double maxSeconds) {
+  return awaitSignal(clock, maxSeconds, onForeignOwner_, 0);
+}
+
+Task<bool> GtkPasteboard::awaitFetch(Clock& clock, double maxSeconds) {
+  return awaitSignal(clock, maxSeconds, onFetch_, kFetchMargin);
 }
 
 void GtkPasteboard::storeForClipboardManager() {

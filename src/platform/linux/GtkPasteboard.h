@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Async.h"
 #include "platform/Pasteboard.h"
 
 typedef struct _GtkClipboard GtkClipboard;
@@ -23,6 +24,10 @@ class GtkPasteboard : public platform::Pasteboard {
   void clearContents() override;
   void writeItems(const std::vector<platform::PasteboardItem>& items) override;
   std::optional<std::string> string() override;
+  // Ends early when another program takes the clipboard (not when Mirelo itself does).
+  Task<bool> awaitOwnerChange(Clock& clock, double maxSeconds) override;
+  // Ends shortly after a program has fetched what Mirelo offers.
+  Task<bool> awaitFetch(Clock& clock, double maxSeconds) override;
 
   // Counts owner changes seen (another program copied, or Mirelo wrote).
   unsigned long changeCount() const { return changes_; }
@@ -32,7 +37,12 @@ class GtkPasteboard : public platform::Pasteboard {
  private:
   GtkClipboard* clipboard_;
   unsigned long changes_ = 0;
+  Task<bool> awaitSignal(Clock& clock, double maxSeconds, std::function<void()>& hook,
+                         double margin);
+
   unsigned long ownerChangeHandler_ = 0;
+  std::function<void()> onForeignOwner_;  // set while a wait for a copy is under way
+  std::function<void()> onFetch_;         // set while a wait for a paste is under way
   void* emptyOwner_ = nullptr;  // an invisible widget that owns the selection when it is empty
 };
 
