@@ -412,20 +412,25 @@ bool busAnswers(GDBusConnection* bus) {
   return ok;
 }
 
-// Turns the desktop's accessibility on (the launcher stores it in the user's settings).
-void enableAccessibility(GDBusConnection* bus) {
+// org.a11y.Status.IsEnabled: browsers, Qt and Electron expose a tree only when it was on
+// as they started.
+bool accessibilityEnabled(GDBusConnection* bus) {
   GVariant* reply = callBus(bus, "org.freedesktop.DBus.Properties", "Get",
                             g_variant_new("(ss)", "org.a11y.Status", "IsEnabled"));
-  if (reply) {
-    GVariant* inner = nullptr;
-    g_variant_get(reply, "(v)", &inner);
-    bool enabled = inner && g_variant_is_of_type(inner, G_VARIANT_TYPE_BOOLEAN) &&
-                   g_variant_get_boolean(inner);
-    if (inner) g_variant_unref(inner);
-    g_variant_unref(reply);
-    if (enabled) return;
-  }
-  reply =
+  if (!reply) return false;
+  GVariant* inner = nullptr;
+  g_variant_get(reply, "(v)", &inner);
+  bool enabled =
+      inner && g_variant_is_of_type(inner, G_VARIANT_TYPE_BOOLEAN) && g_variant_get_boolean(inner);
+  if (inner) g_variant_unref(inner);
+  g_variant_unref(reply);
+  return enabled;
+}
+
+// Turns the desktop's accessibility on (the launcher stores it in the user's settings).
+void enableAccessibility(GDBusConnection* bus) {
+  if (accessibilityEnabled(bus)) return;
+  GVariant* reply =
       callBus(bus, "org.freedesktop.DBus.Properties", "Set",
               g_variant_new("(ssv)", "org.a11y.Status", "IsEnabled", g_variant_new_boolean(TRUE)));
   if (reply) g_variant_unref(reply);
@@ -440,6 +445,14 @@ GDBusConnection* sessionBus() {
 }
 
 }  // namespace
+
+std::string AtspiAccessibility::wakeDescription(bool) {
+  GDBusConnection* bus = sessionBus();
+  bool enabled = bus && accessibilityEnabled(bus);
+  if (bus) g_object_unref(bus);
+  return std::string("기록만 (AT-SPI 는 늘 켜져 있음, org.a11y.Status.IsEnabled: ") +
+         (enabled ? "예" : "아니오 — 브라우저는 켜진 뒤 시작해야 보입니다") + ")";
+}
 
 AtspiAccessibility::AtspiAccessibility()
     : systemWide_(std::make_shared<AtspiElement>(AtspiElement::Kind::systemWide, 0)) {

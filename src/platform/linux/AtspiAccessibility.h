@@ -47,6 +47,8 @@ class AtspiAccessibility : public platform::Accessibility {
   // first turns org.a11y.Status.IsEnabled on (a persistent setting of the user's desktop, read
   // by browsers and Qt when they start): call it with prompt only on the user's grant.
   bool isProcessTrusted(bool prompt) override;
+  // Waking is bookkeeping only here; the diagnosis shows whether browsers will expose a tree.
+  std::string wakeDescription(bool browser) override;
 
   // Whether the accessibility bus could be reached when this object was made.
   bool available() const { return available_; }
