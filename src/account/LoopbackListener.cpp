@@ -22,7 +22,7 @@ namespace {
 constexpr size_t kRequestBytes = 8192;
 // A connection that sends nothing must not hold up the requests queued behind it.
 constexpr int kQuietMilliseconds = 5000;
-constexpr int kDrainMilliseconds = 1000;
+constexpr int kDrainMilliseconds = 250;
 
 constexpr std::string_view kSuccessPage =
     "<h2>로그인되었습니다</h2><p>이 창을 닫고 Mirelo 로 돌아가세요.</p>";
@@ -93,14 +93,13 @@ bool waitReadable(int fd, int wakeFd, int milliseconds) {
   }
 }
 
-// Reads until the request line is complete, 8,192 bytes have come, the peer stops, or it
-// stays quiet too long.
+// Reads the request's head: until the blank line after the headers, 8,192 bytes, the peer
+// stopping, or a quiet spell. Only the request line is used, but reading the whole head lets
+// the connection close cleanly (unread bytes would reset it, and the page with it).
 std::string readRequest(int conn, int wakeFd) {
   std::string bytes;
   char buffer[kRequestBytes];
-  while (bytes.size() < kRequestBytes) {
-    size_t lineEnd = bytes.find_first_not_of("\r\n");
-    if (lineEnd != std::string::npos && bytes.find("\r\n", lineEnd) != std::string::npos) break;
+  while (bytes.size() < kRequestBytes && bytes.find("\r\n\r\n") == std::string::npos) {
     if (!waitReadable(conn, wakeFd, kQuietMilliseconds)) break;
     ssize_t n = read(conn, buffer, kRequestBytes - bytes.size());
     if (n < 0 && errno == EINTR) continue;
@@ -122,31 +121,30 @@ void sendAll(int conn, const std::string& data) {
 
 // Closing with unread request bytes would reset the connection and could lose the page the
 // browser has not read yet: read what is left (briefly) first.
-void closeGently(int conn, int wakeFd) {
+void closeGently(int conn) {
   shutdown(conn, SHUT_WR);
   char scratch[4096];
+  pollfd p{conn, POLLIN, 0};
   auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kDrainMilliseconds);
   for (;;) {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0 || !waitReadable(conn, wakeFd, static_cast<int>(left.count()))) break;
+    if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0) break;
     if (read(conn, scratch, sizeof scratch) <= 0) break;
   }
   close(conn);
 }
 
-// Answers one connection; true when it delivered the outcome.
+// Answers and closes one connection; true when it delivered the outcome.
 bool serve(const std::shared_ptr<Shared>& s, int conn) {
   auto request = LoopbackListener::parseRequest(readRequest(conn, s->wakeFd));
-  if (!request) {
-    sendAll(conn, LoopbackListener::response(kBadRequestPage));
-    return false;
-  }
-  if (!request->code && !request->error) {
-    sendAll(conn, LoopbackListener::response(kWaitingPage));
-    return false;
-  }
-  sendAll(conn, LoopbackListener::response(request->code ? kSuccessPage : kFailurePage));
+  std::string_view page = !request                            ? kBadRequestPage
+                          : !request->code && !request->error ? kWaitingPage
+                          : request->code                     ? kSuccessPage
+                                                              : kFailurePage;
+  sendAll(conn, LoopbackListener::response(page));
+  closeGently(conn);
+  if (!request || (!request->code && !request->error)) return false;
   finish(s, *request);
   return true;
 }
@@ -159,18 +157,17 @@ void acceptLoop(std::shared_ptr<Shared> s) {
       if (errno == EINTR || errno == ECONNABORTED || errno == EAGAIN) continue;
       return;  // the socket was shut down (or cannot accept at all)
     }
-    bool delivered = serve(s, conn);
-    closeGently(conn, s->wakeFd);
-    if (delivered) return;
+    if (serve(s, conn)) return;
   }
 }
 
-// The query item's value, percent-decoded; absent without "=". Throws on a bad escape.
+// One item of a query, percent-decoded; its value is absent without "=".
 struct QueryItem {
   std::string name;
   std::optional<std::string> value;
 };
 
+// Absent for a bad escape or bytes that are not UTF-8.
 std::optional<std::string> decoded(std::string_view part) {
   gchar* raw = g_uri_unescape_segment(part.data(), part.data() + part.size(), nullptr);
   if (!raw) return std::nullopt;

@@ -8,12 +8,12 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <regex>
 
 #include "RunTask.h"
 #include "StandInBackend.h"
 #include "account/Keychain.h"
 #include "account/Settings.h"
+#include "base/Text.h"
 #include "fake/FakeDesktop.h"
 #include "platform/linux/OpenURL.h"
 
@@ -32,9 +32,9 @@ class BrowserWorkspace : public fake::FakeWorkspace {
 };
 
 std::string queryValue(const std::string& url, const std::string& name) {
-  std::smatch m;
-  if (!std::regex_search(url, m, std::regex("[?&]" + name + "=([^&]*)"))) return "";
-  gchar* raw = g_uri_unescape_string(m[1].str().c_str(), nullptr);
+  auto m = Text::Regex("[?&]" + name + "=([^&]*)").firstMatch(url);
+  if (!m || !m->groups[1]) return "";
+  gchar* raw = g_uri_unescape_string(m->groups[1]->c_str(), nullptr);
   std::string out = raw ? raw : "";
   g_free(raw);
   return out;
@@ -99,8 +99,8 @@ class AuthTest : public ::testing::Test {
     std::string swapped = state;
     for (char& c : swapped)
       c = g_ascii_isupper(c) ? g_ascii_tolower(c) : g_ascii_toupper(c);
-    std::string q = std::regex_replace(query, std::regex("STATE"), state);
-    q = std::regex_replace(q, std::regex("SWAPPED"), swapped);
+    std::string q = Text::Regex("STATE").replaceAll(query, state);
+    q = Text::Regex("SWAPPED").replaceAll(q, swapped);
     platform::HttpRequest callback;
     callback.url = queryValue(url, "redirect_uri") + "/?" + q;
     runTask(desk.clock, http.send(callback));
@@ -122,11 +122,11 @@ class AuthTest : public ::testing::Test {
 TEST(Pkce, ChallengeIsTheS256TransformOfRfc7636AppendixB) {
   EXPECT_EQ(Auth::codeChallenge("dBjftJeZ4CVP-mB92K27uhbUJU1p1r_wW1gFWFOEjXk"),
             "E9Melhoa2OwvFrEMTJguCHaoeK1t8URWbuGJSstw-cM");
-  std::regex urlSafe("[A-Za-z0-9_-]*");
+  Text::Regex urlSafe("[A-Za-z0-9_-]*");
   std::string verifier = Auth::randomURLSafe(64), state = Auth::randomURLSafe(32);
   EXPECT_EQ(verifier.size(), 86u);
   EXPECT_EQ(state.size(), 43u);
-  EXPECT_TRUE(std::regex_match(verifier, urlSafe) && std::regex_match(state, urlSafe));
+  EXPECT_TRUE(urlSafe.matchesWhole(verifier) && urlSafe.matchesWhole(state));
   EXPECT_NE(Auth::randomURLSafe(32), state);
   EXPECT_EQ(Auth::codeChallenge(verifier).size(), 43u);
 }
@@ -153,13 +153,12 @@ TEST_F(AuthTest, SignsInThroughTheBrowserAndStoresTheSession) {
 
   ASSERT_EQ(workspace.openedURLs.size(), 1u);
   const std::string& url = workspace.openedURLs[0];
-  EXPECT_TRUE(std::regex_match(
-      url, std::regex(std::regex_replace(backend->url(), std::regex("[.]"), "\\.") +
-                      "/o/oauth2/v2/auth\\?client_id=stand-in-client\\.apps"
-                      "&redirect_uri=http://127\\.0\\.0\\.1:[0-9]+&response_type=code"
-                      "&scope=openid%20email&code_challenge=[A-Za-z0-9_-]{43}"
-                      "&code_challenge_method=S256&state=[A-Za-z0-9_-]{43}")))
-      << url;
+  Text::Regex expected("\\Q" + backend->url() +
+                       "\\E/o/oauth2/v2/auth\\?client_id=stand-in-client\\.apps"
+                       "&redirect_uri=http://127\\.0\\.0\\.1:[0-9]+&response_type=code"
+                       "&scope=openid%20email&code_challenge=[A-Za-z0-9_-]{43}"
+                       "&code_challenge_method=S256&state=[A-Za-z0-9_-]{43}");
+  EXPECT_TRUE(expected.matchesWhole(url)) << url;
 
   Json exchange = requestTo("/token");
   EXPECT_EQ(exchange["headers"]["content-type"], "application/x-www-form-urlencoded");

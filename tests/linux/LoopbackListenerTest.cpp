@@ -129,7 +129,8 @@ TEST_F(LoopbackListenerTest, SurvivesBrokenRequestsAndKeepsListening) {
   const int port = listener->port();
   EXPECT_TRUE(shows(ask(port, "GET\r\n\r\n"), "<h2>잘못된 요청</h2>"));
   EXPECT_TRUE(shows(ask(port, "", true), "<h2>잘못된 요청</h2>"));
-  EXPECT_TRUE(shows(ask(port, std::string("\x16\x03\x01\x00\xff\xfe\r\n", 8)), "잘못된 요청"));
+  EXPECT_TRUE(
+      shows(ask(port, std::string("\x16\x03\x01\x00\xff\xfe\r\n", 8), true), "잘못된 요청"));
   EXPECT_TRUE(shows(ask(port, "GET /?code=abc", true), "잘못된 요청")) << "cut off mid-line";
   std::string longLine = get("/?state=s&code=" + std::string(9000, 'a'));
   EXPECT_TRUE(shows(ask(port, longLine), "잘못된 요청"));
