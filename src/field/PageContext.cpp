@@ -7,6 +7,8 @@
 #include "base/Log.h"
 #include "base/Text.h"
 #include "field/AX.h"
+#include "field/SnapshotWalk.h"
+#include "platform/AXSnapshot.h"
 
 namespace PageContext {
 
@@ -240,30 +242,72 @@ std::optional<std::string> recipientName(const std::optional<std::string>& line)
   return std::nullopt;
 }
 
-std::optional<Reading> read(platform::Accessibility& ax, Clock& clock, const FocusedField& field) {
-  const double start = clock.now();
-  std::optional<double> composerTop;
-  if (auto frame = AX::rect(ax, field.element, "AXFrame")) composerTop = frame->y;
+namespace {
 
+struct Climb {
   Reading best;
   long bestCount = 0, nodes = 0, levels = 0;
-  auto current = field.element;
+
+  // Takes one ancestor's items; true when the climb ends there.
+  bool add(std::vector<Item> items, long visited, bool webArea, std::optional<double> top) {
+    nodes += visited;
+    auto assembled = assembleCounted(std::move(items), top);
+    if (assembled.count > bestCount) {
+      best = std::move(assembled.reading);
+      bestCount = assembled.count;
+    }
+    ++levels;
+    return assembled.count >= kEnoughToStop || webArea || levels >= kMaxAncestors;
+  }
+};
+
+Climb walked(platform::Accessibility& ax, const platform::ElementRef& element,
+             std::optional<double> composerTop) {
+  Climb climb;
+  auto current = element;
   while (auto parent = AX::element(ax, current, "AXParent")) {
     current = *parent;
     const bool webArea = AX::string(ax, current, "AXRole") == "AXWebArea";
     long visited = 0;
     std::vector<Item> items;
     collect(ax, current, 0, visited, webArea ? kWebAreaBudget : kBudget, items);
-    nodes += visited;
-    auto assembled = assembleCounted(std::move(items), composerTop);
-    long count = assembled.count;
-    if (count > bestCount) {
-      best = std::move(assembled.reading);
-      bestCount = count;
-    }
-    ++levels;
-    if (count >= kEnoughToStop || webArea || levels >= kMaxAncestors) break;
+    if (climb.add(std::move(items), visited, webArea, composerTop)) break;
   }
+  return climb;
+}
+
+// The same climb over a snapshot; absent when the snapshot cannot answer for some level.
+std::optional<Climb> fromSnapshot(platform::AXSnapshot& snapshot,
+                                  std::optional<double> composerTop) {
+  const auto& nodes = snapshot.nodes();
+  int current = snapshot.element();
+  if (current < 0 || size_t(current) >= nodes.size()) return std::nullopt;
+  SnapshotWalk walk(snapshot);
+  Climb climb;
+  while (nodes[current].parent >= 0) {
+    current = nodes[current].parent;
+    const bool webArea = nodes[current].role == "AXWebArea";
+    long visited = 0;
+    auto items = walk.collect(current, webArea ? kWebAreaBudget : kBudget, visited);
+    if (!items) return std::nullopt;
+    if (climb.add(std::move(*items), visited, webArea, composerTop)) break;
+  }
+  return climb;
+}
+
+}  // namespace
+
+std::optional<Reading> read(platform::Accessibility& ax, Clock& clock, const FocusedField& field) {
+  const double start = clock.now();
+  std::optional<double> composerTop;
+  if (auto frame = AX::rect(ax, field.element, "AXFrame")) composerTop = frame->y;
+
+  // Big windows take seconds one attribute call at a time: read in bulk where the platform can.
+  std::optional<Climb> climb;
+  if (auto snapshot = field.element ? ax.snapshot(field.element) : nullptr)
+    climb = fromSnapshot(*snapshot, composerTop);
+  if (!climb) climb = walked(ax, field.element, composerTop);
+  auto& [best, bestCount, nodes, levels] = *climb;
 
   // Whole milliseconds; the small slack keeps sums of exact steps from truncating one short.
   auto elapsedMs = static_cast<long>(std::floor((clock.now() - start) * 1000.0 + 1e-3));

@@ -10,6 +10,8 @@
 
 namespace platform {
 
+class AXSnapshot;
+
 // An accessibility element of some application. Opaque above the seam; compared by identity.
 class Element {
  public:
@@ -61,6 +63,10 @@ class Accessibility {
   // Absent when the call fails; else whether the attribute can be set.
   virtual std::optional<bool> isAttributeSettable(const ElementRef& element,
                                                   std::string_view name) = 0;
+
+  // The tree of element's top ancestor read in bulk, where the platform can do it faster than
+  // one attribute call at a time; null when it cannot (then the tree is walked).
+  virtual std::unique_ptr<AXSnapshot> snapshot(const ElementRef& element);
 
   // Whether this program may use the accessibility interface; with prompt, asks the user.
   virtual bool isProcessTrusted(bool prompt) = 0;

@@ -1,11 +1,71 @@
 #include "fake/FakeAccessibility.h"
 
+#include <algorithm>
+
+#include "platform/AXSnapshot.h"
+
 namespace fake {
 
 namespace {
 FakeElement* asFake(const platform::ElementRef& e) {
   return dynamic_cast<FakeElement*>(e.get());
 }
+
+// An attribute as copyAttribute gives it, without counting a call.
+std::optional<platform::AXValue> attributeOf(FakeElement& e, std::string_view name) {
+  if (e.failing.count(std::string(name))) return std::nullopt;
+  auto it = e.attributes.find(std::string(name));
+  if (it != e.attributes.end()) return it->second;
+  if (name == "AXParent")
+    if (auto parent = e.parent.lock()) return platform::AXValue(platform::ElementRef(parent));
+  return std::nullopt;
+}
+
+template <typename T>
+std::optional<T> typed(FakeElement& e, std::string_view name) {
+  auto value = attributeOf(e, name);
+  if (!value || !std::holds_alternative<T>(*value)) return std::nullopt;
+  return std::get<T>(*value);
+}
+
+class FakeSnapshot : public platform::AXSnapshot {
+ public:
+  FakeSnapshot(FakeAccessibility& ax, const std::shared_ptr<FakeElement>& top,
+               const FakeElement* element)
+      : ax_(ax) {
+    add(top, -1, element);
+  }
+
+  std::optional<Values> read(const std::vector<int>& nodes, std::string_view name) override {
+    ++ax_.snapshotReads;
+    if (ax_.snapshotReadsFail) return std::nullopt;
+    Values values;
+    for (int n : nodes)
+      values.push_back(attributeOf(*elements_.at(n), name));
+    return values;
+  }
+
+ private:
+  int add(const std::shared_ptr<FakeElement>& e, int parent, const FakeElement* element) {
+    int index = static_cast<int>(nodes_.size());
+    nodes_.push_back({typed<std::string>(*e, "AXRole"), parent, {}, e->bulkChildren});
+    elements_.push_back(e);
+    if (e.get() == element) element_ = index;
+    auto children = typed<std::vector<platform::ElementRef>>(*e, "AXChildren");
+    if (!children || !e->bulkChildren) return index;
+    for (const auto& child : *children) {
+      auto fake = std::dynamic_pointer_cast<FakeElement>(child);
+      if (!fake) continue;
+      int c = add(fake, index, element);
+      nodes_[index].children.push_back(c);
+    }
+    return index;
+  }
+
+  FakeAccessibility& ax_;
+  std::vector<std::shared_ptr<FakeElement>> elements_;
+};
+
 }  // namespace
 
 std::shared_ptr<FakeElement> FakeElement::make(std::string label) {
@@ -94,6 +154,21 @@ std::optional<bool> FakeAccessibility::isAttributeSettable(const platform::Eleme
 bool FakeAccessibility::isProcessTrusted(bool prompt) {
   if (prompt) ++trustPrompts;
   return trusted;
+}
+
+std::unique_ptr<platform::AXSnapshot> FakeAccessibility::snapshot(
+    const platform::ElementRef& element) {
+  auto top = std::dynamic_pointer_cast<FakeElement>(element);
+  if (!snapshots || !top) return nullptr;
+  std::vector<FakeElement*> seen{top.get()};
+  while (auto parent = typed<platform::ElementRef>(*top, "AXParent")) {
+    if (!*parent) break;
+    auto fake = std::dynamic_pointer_cast<FakeElement>(*parent);
+    if (!fake || std::ranges::count(seen, fake.get())) return nullptr;
+    seen.push_back(fake.get());
+    top = fake;
+  }
+  return std::make_unique<FakeSnapshot>(*this, top, asFake(element));
 }
 
 void FakeAccessibility::focus(const std::shared_ptr<FakeElement>& element) {

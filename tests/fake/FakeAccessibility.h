@@ -25,7 +25,8 @@ class FakeElement : public platform::Element, public std::enable_shared_from_thi
   std::vector<std::pair<std::string, platform::AXValue>> writes;  // every accepted write
   // Called after an accepted write; lets a test model how the application reacts.
   std::function<void(FakeElement&, const std::string&, const platform::AXValue&)> onWrite;
-  std::string label;  // for test messages only
+  std::string label;         // for test messages only
+  bool bulkChildren = true;  // false: a snapshot cannot list the children
 
   static std::shared_ptr<FakeElement> make(std::string label = {});
   FakeElement& set(const std::string& name, platform::AXValue value);
@@ -52,6 +53,8 @@ class FakeAccessibility : public platform::Accessibility {
   std::optional<bool> isAttributeSettable(const platform::ElementRef& element,
                                           std::string_view name) override;
   bool isProcessTrusted(bool prompt) override;
+  // Only with snapshots on: the tree of element's top ancestor as the attributes hold it now.
+  std::unique_ptr<platform::AXSnapshot> snapshot(const platform::ElementRef& element) override;
 
   // Makes element the desktop's focused element (nullptr: nothing focused).
   void focus(const std::shared_ptr<FakeElement>& element);
@@ -61,6 +64,9 @@ class FakeAccessibility : public platform::Accessibility {
   bool trusted = true;
   int trustPrompts = 0;
   int calls = 0;  // every attribute call, for tests that require none
+  bool snapshots = false;
+  int snapshotReads = 0;           // every read of a snapshot's attribute
+  bool snapshotReadsFail = false;  // every read of a snapshot's attribute fails
 };
 
 }  // namespace fake
