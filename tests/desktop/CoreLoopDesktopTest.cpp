@@ -1,0 +1,113 @@
+// The whole loop on a real desktop: a right-Alt tap through XTest, the trigger listener, the
+// pipeline, AT-SPI, the clipboard and the stand-in backend, with the GTK fixture as the target.
+#include <X11/keysym.h>
+#include <gtest/gtest.h>
+#include <gtk/gtk.h>
+
+#include "FixtureApp.h"
+#include "StandInBackend.h"
+#include "XTestKeys.h"
+#include "account/Keychain.h"
+#include "account/Settings.h"
+#include "app/AppDelegate.h"
+#include "field/AX.h"
+#include "field/AppMemory.h"
+#include "kb/NoKnowledgeBase.h"
+#include "platform/linux/LinuxDesktop.h"
+#include "trigger/TriggerTap.h"
+
+namespace {
+
+using desktoptest::FixtureApp;
+using desktoptest::pumpUntil;
+
+class CoreLoop : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_NE(std::getenv("MIRELO_SESSION_ROOT"), nullptr)
+        << "run me through tests/desktop/session";
+    ASSERT_TRUE(gtk_init_check(nullptr, nullptr));
+    AX::resetForTesting();
+    AppMemory::resetForTesting();
+    desk = std::make_unique<linuxport::LinuxDesktop>();
+    desk->defaults.set(Settings::kBackendURL, backend.url());
+    Keychain::set(desk->secrets, "desktop-test-token", Keychain::kSessionToken);
+    delegate = std::make_shared<AppDelegate>(desk->platform(),
+                                             [] { return std::make_unique<NoKnowledgeBase>(); });
+    tap = std::make_unique<TriggerTap>(desk->clock, desk->keyboard, desk->workspace);
+    tap->onTap = [d = std::weak_ptr<AppDelegate>(delegate)] {
+      if (auto delegate = d.lock()) delegate->run(std::nullopt, AppDelegate::kTriggerLabel, true);
+    };
+    ASSERT_TRUE(tap->start());
+  }
+  void TearDown() override {
+    tap.reset();
+    delegate.reset();
+    if (desk) desk->defaults.remove(Settings::kBackendURL);
+    desk.reset();
+  }
+
+  // Focuses the widget and lets the workspace notice the application in front: a switch of
+  // applications in the middle of a tap rightly cancels it.
+  void focusOn(FixtureApp& app, const std::string& widget, const std::string& role) {
+    app.focus(widget);
+    ASSERT_TRUE(pumpUntil([&] {
+      auto f = desk->accessibility.focusedElement();
+      return f && AX::string(desk->accessibility, f, "AXRole") == role;
+    }));
+    int activated = 0;
+    int token = desk->workspace.addActivationObserver([&](const platform::RunningApplication& a) {
+      if (a.pid == app.pid()) ++activated;
+    });
+    pumpUntil([&] { return activated > 0; }, 1000);
+    desk->workspace.removeObserver(token);
+  }
+  void tapRightAlt() {
+    int code = keys.keycode(XK_Alt_R);
+    ASSERT_NE(code, 0);
+    keys.press(code);
+    desktop::pumpFor(0.08);
+    keys.release(code);
+  }
+
+  StandInBackend backend;
+  desktop::XTestKeys keys;
+  std::unique_ptr<linuxport::LinuxDesktop> desk;
+  std::shared_ptr<AppDelegate> delegate;
+  std::unique_ptr<TriggerTap> tap;
+};
+
+TEST_F(CoreLoop, ATapRewritesTheDraftInTheEntry) {
+  FixtureApp app({"--windows=editor", "--focus=entry", "--entry=내일 회의 자료 좀 봐줘"});
+  ASSERT_TRUE(app.ready());
+  focusOn(app, "entry", "AXTextField");
+  app.select("entry", 0, 0);
+  tapRightAlt();
+  ASSERT_TRUE(pumpUntil(
+      [&] { return app.text("entry") == "[stand-in rewrite] 내일 회의 자료 좀 봐줘"; }, 10000))
+      << app.text("entry");
+  ASSERT_TRUE(pumpUntil([&] { return !delegate->inFlight(); }));
+  auto requests = backend.requests();
+  ASSERT_FALSE(requests.empty());
+  EXPECT_EQ(requests.back().value("path", ""), "/rewrite");
+}
+
+TEST_F(CoreLoop, AnEmptyComposerGetsAReplyFromTheMessageAbove) {
+  FixtureApp app({"--windows=mail", "--focus=composer"});
+  ASSERT_TRUE(app.ready());
+  focusOn(app, "composer", "AXTextArea");
+  tapRightAlt();
+  ASSERT_TRUE(pumpUntil(
+      [&] { return app.text("composer").rfind("[stand-in reply] 맥락 ", 0) == 0; }, 10000))
+      << app.text("composer");
+  ASSERT_TRUE(pumpUntil([&] { return !delegate->inFlight(); }));
+  auto requests = backend.requests();
+  ASSERT_FALSE(requests.empty());
+  const auto& generate = requests.back();
+  EXPECT_EQ(generate.value("path", ""), "/generate");
+  std::string sent = generate.dump();
+  EXPECT_NE(sent.find("회의 자료 검토 부탁드립니다"), std::string::npos);
+  EXPECT_EQ(sent.find("Original Message"), std::string::npos) << "quoted mail is not sent";
+}
+
+}  // namespace
