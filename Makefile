@@ -36,8 +36,9 @@ bench: build
 	@if [ -x $(BUILD)/bench/trigger/mirelo_bench_trigger ]; then tests/desktop/session $(BUILD)/bench/trigger/mirelo_bench_trigger; fi
 	@if [ -x $(BUILD)/bench/accessibility/mirelo_bench_accessibility ]; then tests/desktop/session $(BUILD)/bench/accessibility/mirelo_bench_accessibility; fi
 
+# Mirelo on the stand-in backend (on Xvfb when there is no display).
 run: build
-	$(BUILD)/mirelo
+	BUILD=$(BUILD) scripts/run
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

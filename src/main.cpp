@@ -1,14 +1,18 @@
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "account/Keychain.h"
+#include "account/Auth.h"
 #include "account/Settings.h"
+#include "app/AppDelegate.h"
 #include "base/Async.h"
 #include "base/Log.h"
 #include "feedback/SelfTest.h"
+#include "kb/NoKnowledgeBase.h"
 #include "platform/linux/LinuxDesktop.h"
+#include "trigger/TriggerTap.h"
 
 namespace {
 
@@ -18,28 +22,62 @@ bool has(const std::vector<std::string>& args, const std::string& flag) {
   return false;
 }
 
+void print(const std::string& line) {
+  std::printf("%s\n", line.c_str());
+  std::fflush(stdout);
+}
+
 int diagnose(linuxport::LinuxDesktop& desktop, const std::vector<std::string>& args) {
-  Log::setStderrEnabled(false);  // the report itself is on stdout; its lines also go to the journal
+  Log::setStderrEnabled(false);  // the report is on stdout; its lines also go to the journal
   std::optional<int> status;
   spawn([](linuxport::LinuxDesktop& d, std::vector<std::string> a,
            std::optional<int>& out) -> Task<void> {
-    out = co_await SelfTest::run(d.platform(), std::move(a), [](const std::string& line) {
-      std::printf("%s\n", line.c_str());
-      std::fflush(stdout);
-    });
+    out = co_await SelfTest::run(d.platform(), std::move(a), print);
   }(desktop, args, status));
   linuxport::runMainLoopUntil([&] { return status.has_value(); });
   return *status;
 }
 
-void printSettings(linuxport::LinuxDesktop& d) {
-  std::printf("Mirelo\n");
-  std::printf("트리거: %s (%s)\n", display(Settings::triggerCode(d.defaults)).c_str(),
-              std::string(rawValue(Settings::triggerMode(d.defaults))).c_str());
-  std::printf("브라우저에서도 사용: %s\n", Settings::handleBrowsers(d.defaults) ? "예" : "아니오");
-  std::printf("백엔드: %s%s\n", Settings::backendURL(d.defaults).c_str(),
-              Settings::backendURLOverridden(d.defaults) ? " (defaults 재정의)" : "");
-  std::printf("로그인: %s\n", Keychain::get(d.secrets, Keychain::kSessionToken) ? "예" : "아니오");
+// Signs in through the browser and stores the session, until the menu offers it.
+int signIn(linuxport::LinuxDesktop& desktop) {
+  std::optional<int> status;
+  spawn([](linuxport::LinuxDesktop& d, std::optional<int>& out) -> Task<void> {
+    auto p = d.platform();
+    try {
+      co_await Auth::signIn(p);
+      print("로그인되었습니다");
+      out = 0;
+    } catch (const std::exception& e) {
+      print(std::string("로그인하지 못했습니다: ") + e.what());
+      out = 1;
+    }
+  }(desktop, status));
+  linuxport::runMainLoopUntil([&] { return status.has_value(); });
+  return *status;
+}
+
+// The trigger loop: a tap of the trigger key in any text field runs the pipeline.
+int serve(linuxport::LinuxDesktop& desktop) {
+  auto delegate = std::make_shared<AppDelegate>(desktop.platform(),
+                                                [] { return std::make_unique<NoKnowledgeBase>(); });
+  TriggerTap tap(desktop.clock, desktop.keyboard, desktop.workspace);
+  tap.mode = Settings::triggerMode(desktop.defaults);
+  tap.key = Settings::triggerCode(desktop.defaults);
+  tap.onTap = [weak = std::weak_ptr<AppDelegate>(delegate)] {
+    if (auto d = weak.lock()) d->run(std::nullopt, AppDelegate::kTriggerLabel, true);
+  };
+  if (!tap.start()) {
+    print("단축키 이벤트를 받을 수 없습니다 (XInput2 없음)");
+    return 1;
+  }
+  print("Mirelo 실행 중 — 입력창에서 " + display(tap.key) +
+        " 를 눌러보세요. 백엔드: " + Settings::backendURL(desktop.defaults) + " (끝내려면 Ctrl+C)");
+  bool quit = false;
+  linuxport::onQuitSignal([&] { quit = true; });
+  linuxport::runMainLoopUntil([&] { return quit; });
+  tap.stop();
+  desktop.pasteboard.storeForClipboardManager();
+  return 0;
 }
 
 }  // namespace
@@ -49,6 +87,6 @@ int main(int argc, char** argv) {
   if (!linuxport::connectDisplay(argc, argv)) return 1;
   linuxport::LinuxDesktop desktop;
   if (has(args, "--diagnose")) return diagnose(desktop, args);
-  printSettings(desktop);
-  return 0;
+  if (has(args, "--sign-in")) return signIn(desktop);
+  return serve(desktop);
 }

@@ -1,6 +1,8 @@
 #include "platform/linux/LinuxDesktop.h"
 
+#include <glib-unix.h>
 #include <gtk/gtk.h>
+#include <signal.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +20,17 @@ bool connectDisplay(int& argc, char**& argv) {
 void runMainLoopUntil(const std::function<bool()>& done) {
   while (!done())
     g_main_context_iteration(nullptr, TRUE);
+}
+
+void onQuitSignal(std::function<void()> quit) {
+  static std::function<void()> handler;
+  handler = std::move(quit);
+  auto fire = [](gpointer) -> gboolean {
+    if (handler) handler();
+    return G_SOURCE_CONTINUE;
+  };
+  g_unix_signal_add(SIGINT, fire, nullptr);
+  g_unix_signal_add(SIGTERM, fire, nullptr);
 }
 
 LinuxDesktop::LinuxDesktop()

@@ -22,6 +22,8 @@ namespace linuxport {
 bool connectDisplay(int& argc, char**& argv);
 // Runs the main loop until done() holds, checking after each turn.
 void runMainLoopUntil(const std::function<bool()>& done);
+// Calls quit on the main loop when the process gets SIGINT or SIGTERM.
+void onQuitSignal(std::function<void()> quit);
 
 // The real desktop services, built once in main after connectDisplay().
 struct LinuxDesktop {

@@ -1,5 +1,7 @@
 #include "platform/linux/X11Workspace.h"
 
+#include "platform/linux/OpenURL.h"
+
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -227,18 +229,7 @@ bool X11Workspace::activate(std::int32_t pid) {
 }
 
 bool X11Workspace::open(const std::string& url) {
-  GError* error = nullptr;
-  if (const char* browser = std::getenv("BROWSER"); browser && *browser) {
-    gchar* quoted = g_shell_quote(url.c_str());
-    std::string command = std::string(browser) + " " + quoted;
-    g_free(quoted);
-    gboolean ok = g_spawn_command_line_async(command.c_str(), &error);
-    if (error) g_error_free(error);
-    return ok;
-  }
-  gboolean ok = g_app_info_launch_default_for_uri(url.c_str(), nullptr, &error);
-  if (error) g_error_free(error);
-  return ok;
+  return openURL(url);
 }
 
 int X11Workspace::addActivationObserver(Observer observer) {
