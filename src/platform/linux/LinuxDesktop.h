@@ -13,6 +13,7 @@
 #include "platform/linux/LinuxDefaults.h"
 #include "platform/linux/LinuxSecrets.h"
 #include "platform/linux/NullWebViews.h"
+#include "platform/linux/PackageUpdater.h"
 #include "platform/linux/X11KeyboardEvents.h"
 #include "platform/linux/X11Workspace.h"
 

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "platform/Updater.h"
 #include "platform/WebViews.h"
 
 namespace linuxport {
@@ -9,13 +8,6 @@ namespace linuxport {
 class NullWebViews : public platform::WebViews {
  public:
   std::unique_ptr<platform::WebView> create(bool) override { return nullptr; }
-};
-
-// Updates come from the distribution's packages; nothing runs inside Mirelo.
-class PackageUpdater : public platform::Updater {
- public:
-  void start() override {}
-  void checkForUpdates() override {}
 };
 
 }  // namespace linuxport
