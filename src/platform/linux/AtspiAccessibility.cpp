@@ -7,6 +7,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "platform/linux/AtspiRoles.h"
+#include "platform/linux/AtspiSnapshot.h"
 #include "platform/linux/TextOffsets.h"
 
 namespace linuxport {
@@ -78,12 +80,6 @@ std::optional<AtspiRole> roleOf(AtspiAccessible* a) {
   return role;
 }
 
-// Password fields and terminals never give their text away: a password is a secret, and a
-// terminal's text is its whole scroll-back (its selection is copied instead).
-bool hidesText(AtspiRole role) {
-  return role == ATSPI_ROLE_PASSWORD_TEXT || role == ATSPI_ROLE_TERMINAL;
-}
-
 std::optional<std::string> objectAttributeValue(AtspiAccessible* a, const char* key) {
   GError* error = nullptr;
   GHashTable* attributes = atspi_accessible_get_attributes(a, &error);
@@ -94,80 +90,20 @@ std::optional<std::string> objectAttributeValue(AtspiAccessible* a, const char* 
   return result;
 }
 
-std::string editableRole(AtspiAccessible* a, AtspiRole role, AtspiStateSet* states) {
-  if (atspi_state_set_contains(states, ATSPI_STATE_MULTI_LINE)) return "AXTextArea";
-  if (role == ATSPI_ROLE_ENTRY) {
-    auto xmlRoles = objectAttributeValue(a, "xml-roles");
-    if (xmlRoles && xmlRoles->find("searchbox") != std::string::npos) return "AXSearchField";
-  }
-  return "AXTextField";
-}
-
-// Text-like roles whose meaning depends on the editable state.
-std::optional<std::string> textRole(AtspiAccessible* a, AtspiRole role) {
-  auto states = statesOf(a);
-  if (!states) return std::nullopt;
-  if (atspi_state_set_contains(states->get(), ATSPI_STATE_EDITABLE))
-    return editableRole(a, role, states->get());
-  // Read-only text shows a message rather than taking one.
-  if (role == ATSPI_ROLE_SECTION) return "AXGroup";
-  return "AXStaticText";
-}
-
 std::optional<std::string> mappedRole(AtspiAccessible* a) {
   auto role = roleOf(a);
   if (!role) return std::nullopt;
-  switch (*role) {
-    case ATSPI_ROLE_TEXT:
-    case ATSPI_ROLE_ENTRY:
-    case ATSPI_ROLE_SECTION:
-      return textRole(a, *role);
-    case ATSPI_ROLE_PASSWORD_TEXT:
-      return "AXSecureTextField";
-    case ATSPI_ROLE_TERMINAL:
-      return "AXTerminal";
-    case ATSPI_ROLE_COMBO_BOX:
-      return "AXComboBox";
-    case ATSPI_ROLE_LABEL:
-    case ATSPI_ROLE_STATIC:
-    case ATSPI_ROLE_CAPTION:
-    case ATSPI_ROLE_PARAGRAPH:
-      return "AXStaticText";
-    case ATSPI_ROLE_HEADING:
-      return "AXHeading";
-    case ATSPI_ROLE_DOCUMENT_WEB:
-      return "AXWebArea";
-    case ATSPI_ROLE_FRAME:
-    case ATSPI_ROLE_WINDOW:
-    case ATSPI_ROLE_DIALOG:
-      return "AXWindow";
-    case ATSPI_ROLE_APPLICATION:
-      return "AXApplication";
-    case ATSPI_ROLE_PUSH_BUTTON:
-    case ATSPI_ROLE_TOGGLE_BUTTON:
-      return "AXButton";
-    case ATSPI_ROLE_CHECK_BOX:
-      return "AXCheckBox";
-    case ATSPI_ROLE_RADIO_BUTTON:
-      return "AXRadioButton";
-    case ATSPI_ROLE_LINK:
-      return "AXLink";
-    case ATSPI_ROLE_IMAGE:
-      return "AXImage";
-    case ATSPI_ROLE_LIST:
-    case ATSPI_ROLE_LIST_BOX:
-      return "AXList";
-    case ATSPI_ROLE_SCROLL_PANE:
-      return "AXScrollArea";
-    case ATSPI_ROLE_MENU_BAR:
-      return "AXMenuBar";
-    case ATSPI_ROLE_MENU:
-      return "AXMenu";
-    case ATSPI_ROLE_MENU_ITEM:
-      return "AXMenuItem";
-    default:
-      return "AXGroup";
-  }
+  auto states = [a]() -> std::optional<AtspiRoles::States> {
+    auto set = statesOf(a);
+    if (!set) return std::nullopt;
+    return AtspiRoles::States{bool(atspi_state_set_contains(set->get(), ATSPI_STATE_EDITABLE)),
+                              bool(atspi_state_set_contains(set->get(), ATSPI_STATE_MULTI_LINE))};
+  };
+  return AtspiRoles::mapped(*role, states, [a] { return objectAttributeValue(a, "xml-roles"); });
+}
+
+bool hidesText(AtspiRole role) {
+  return AtspiRoles::hidesText(role);
 }
 
 std::optional<std::string> wholeText(AtspiText* t) {
@@ -805,6 +741,12 @@ std::optional<bool> AtspiAccessibility::settableObjectAttribute(AtspiAccessible*
     return *role != ATSPI_ROLE_PASSWORD_TEXT && textOf(a) != nullptr;
   }
   return false;
+}
+
+std::unique_ptr<platform::AXSnapshot> AtspiAccessibility::snapshot(const ElementRef& element) {
+  auto* a = objectOf(element);
+  if (!available_ || !a || gone(a)) return nullptr;
+  return AtspiSnapshot::take(a, kCallTimeoutMs);
 }
 
 bool AtspiAccessibility::isProcessTrusted(bool prompt) {
