@@ -1,5 +1,6 @@
 // Figures of the accessibility port on the GTK 3 fixture: reading a 2,000-character field the
-// way a trigger does, a verified whole-field write, and a plain walk of a window of labels.
+// way a trigger does, a verified whole-field write, a plain walk of a window of labels, and the
+// page context of a 15,000-label window read in bulk against the plain walk.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -8,6 +9,10 @@
 #include <string>
 
 #include "FixtureApp.h"
+#include "WalkOnlyAccessibility.h"
+#include "base/Clock.h"
+#include "field/PageContext.h"
+#include "platform/AXSnapshot.h"
 #include "platform/linux/AtspiAccessibility.h"
 
 namespace {
@@ -133,6 +138,32 @@ void walkFigures(linuxport::AtspiAccessibility& ax) {
   report("atspi_plain_walk_per_node", ms * 1000 / double(nodes), "us");
 }
 
+// PageContext::read on the same window both ways, side by side; the readings must be equal.
+void pageContextFigures(linuxport::AtspiAccessibility& ax) {
+  desktoptest::FixtureApp app({"--windows=labels", "--labels=15000", "--focus=labels-composer"});
+  FocusedField field;
+  field.element = app.ready() ? focused(ax, 30000) : nullptr;
+  if (!field.element) {
+    std::fprintf(stderr, "bench: the labels fixture did not start\n");
+    return;
+  }
+  GLibClock clock;
+  desktoptest::WalkOnlyAccessibility walkOnly(ax);
+  auto fast = PageContext::read(ax, clock, field);
+  auto walked = PageContext::read(walkOnly, clock, field);
+  if (!fast || fast != walked) std::fprintf(stderr, "bench: the readings differ\n");
+  auto snapshot = ax.snapshot(field.element);
+  report("page_context_15000_snapshot_nodes", snapshot ? double(snapshot->nodes().size()) : 0,
+         "nodes");
+  report("page_context_15000_bulk_fetch", median(9, [&] { snapshot = ax.snapshot(field.element); }),
+         "ms");
+  double bulk = median(9, [&] { PageContext::read(ax, clock, field); });
+  double walk = median(3, [&] { PageContext::read(walkOnly, clock, field); });
+  report("page_context_15000_fast", bulk, "ms");
+  report("page_context_15000_plain_walk", walk, "ms");
+  report("page_context_15000_speedup", walk / bulk, "x");
+}
+
 }  // namespace
 
 int main() {
@@ -145,5 +176,6 @@ int main() {
   }
   fieldFigures(ax);
   walkFigures(ax);
+  pageContextFigures(ax);
   return 0;
 }
