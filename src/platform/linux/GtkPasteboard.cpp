@@ -3,6 +3,7 @@
 #include <gtk/gtk.h>
 
 #include <algorithm>
+#include <memory>
 #include <set>
 
 namespace linuxport {
@@ -34,7 +35,8 @@ constexpr double kFetchMargin = 0.02;
 
 // What Mirelo serves while it owns the clipboard.
 struct Served {
-  std::function<void()>* onFetch = nullptr;  // told about every fetch
+  // Told about every fetch. Shared: what Mirelo serves may outlive this object.
+  std::shared_ptr<std::function<void()>> onFetch;
   platform::PasteboardItem item;
   std::vector<std::string> names;  // target names, index = GtkTargetEntry info
   std::vector<std::string> bytes;
@@ -96,6 +98,7 @@ GtkPasteboard::GtkPasteboard() : clipboard_(gtk_clipboard_get(GDK_SELECTION_CLIP
 }
 
 GtkPasteboard::~GtkPasteboard() {
+  *onFetch_ = nullptr;
   if (ownerChangeHandler_) g_signal_handler_disconnect(clipboard_, ownerChangeHandler_);
   if (emptyOwner_) {
     gtk_widget_destroy(GTK_WIDGET(emptyOwner_));
@@ -142,7 +145,7 @@ void GtkPasteboard::clearContents() {
 
 void GtkPasteboard::writeItems(const std::vector<platform::PasteboardItem>& items) {
   Served* served = buildServed(merge(items));
-  served->onFetch = &onFetch_;
+  served->onFetch = onFetch_;
   if (served->names.empty()) {
     delete served;
     clearContents();
@@ -188,7 +191,7 @@ Task<bool> GtkPasteboard::awaitOwnerChange(Clock& clock, double maxSeconds) {
 }
 
 Task<bool> GtkPasteboard::awaitFetch(Clock& clock, double maxSeconds) {
-  return awaitSignal(clock, maxSeconds, onFetch_, kFetchMargin);
+  return awaitSignal(clock, maxSeconds, *onFetch_, kFetchMargin);
 }
 
 void GtkPasteboard::storeForClipboardManager() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -42,7 +43,8 @@ class GtkPasteboard : public platform::Pasteboard {
 
   unsigned long ownerChangeHandler_ = 0;
   std::function<void()> onForeignOwner_;  // set while a wait for a copy is under way
-  std::function<void()> onFetch_;         // set while a wait for a paste is under way
+  // Set while a wait for a paste is under way; shared with what is being served.
+  std::shared_ptr<std::function<void()>> onFetch_ = std::make_shared<std::function<void()>>();
   void* emptyOwner_ = nullptr;  // an invisible widget that owns the selection when it is empty
 };
 
