@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "platform/linux/AtspiBrowserWake.h"
 #include "platform/linux/AtspiRoles.h"
 #include "platform/linux/AtspiSnapshot.h"
 #include "platform/linux/TextOffsets.h"
@@ -690,12 +691,16 @@ bool AtspiAccessibility::setAttribute(const ElementRef& element, std::string_vie
   auto* e = asAtspi(element);
   if (!e) return false;
   if (e->kind() == AtspiElement::Kind::application) {
-    // Toolkits on Linux decide at their own start whether to expose a tree: remembered only.
+    // Toolkits on Linux decide at their own start whether to expose a tree: remembered, and
+    // a browser's page tree, built only once read into, is read into once.
     if (name != "AXManualAccessibility" && name != "AXEnhancedUserInterface") return false;
     auto* on = std::get_if<bool>(&value);
     if (!on) return false;
     if (*on) {
-      woken_[e->pid()].insert(std::string(name));
+      bool first = woken_[e->pid()].insert(std::string(name)).second;
+      if (first && available_ && name == "AXEnhancedUserInterface" &&
+          e->pid() != static_cast<std::int32_t>(getpid()))
+        AtspiBrowserWake::exposeWebContent(e->pid());
     } else if (auto it = woken_.find(e->pid()); it != woken_.end()) {
       it->second.erase(std::string(name));
     }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <set>
 
 namespace linuxport {
@@ -29,9 +30,10 @@ const std::vector<std::string>& textAliases() {
   return aliases;
 }
 
-// After a program fetched the text offered for a paste, a short margin lets the transfer end
-// before the clipboard changes again.
-constexpr double kFetchMargin = 0.02;
+// After a program fetched the text offered for a paste, the clipboard stays until no fetch has
+// come for this long: browsers fetch the text twice 20-30 ms apart and drop the paste when the
+// owner changes in between.
+constexpr double kFetchMargin = 0.06;
 
 // What Mirelo serves while it owns the clipboard.
 struct Served {
@@ -170,16 +172,19 @@ std::optional<std::string> GtkPasteboard::string() {
 Task<bool> GtkPasteboard::awaitSignal(Clock& clock, double maxSeconds, std::function<void()>& hook,
                                       double margin) {
   Completion<bool> done;
-  Clock::TimerId deadline = clock.schedule(maxSeconds, [done]() mutable { done.resolve(false); });
+  auto settled = std::make_shared<bool>(false);
+  auto settle = [done, settled](bool early) mutable {
+    if (!std::exchange(*settled, true)) done.resolve(early);
+  };
+  Clock::TimerId deadline = clock.schedule(maxSeconds, [settle]() mutable { settle(false); });
   auto fired = std::make_shared<bool>(false);
-  hook = [&clock, done, deadline, margin, fired]() mutable {
-    if (std::exchange(*fired, true)) return;
-    clock.cancel(deadline);
-    if (margin <= 0) {
-      done.resolve(true);
-    } else {
-      clock.schedule(margin, [done]() mutable { done.resolve(true); });
-    }
+  auto quiet = std::make_shared<std::optional<Clock::TimerId>>();
+  // With a margin, every further signal starts the margin again.
+  hook = [&clock, settle, deadline, margin, fired, quiet]() mutable {
+    if (!std::exchange(*fired, true)) clock.cancel(deadline);
+    if (margin <= 0) return settle(true);
+    if (*quiet) clock.cancel(**quiet);
+    *quiet = clock.schedule(margin, [settle]() mutable { settle(true); });
   };
   bool early = co_await done;
   hook = nullptr;

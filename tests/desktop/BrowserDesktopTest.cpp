@@ -1,0 +1,235 @@
+// Reading, pasting and page context in a real browser: Chromium's fields have no editable-text
+// interface, so the answer goes in by paste.
+#include <gtest/gtest.h>
+#include <gtk/gtk.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "ChromiumBrowser.h"
+#include "FixtureApp.h"
+#include "account/Settings.h"
+#include "field/AX.h"
+#include "field/AppMemory.h"
+#include "field/Focus.h"
+#include "field/Insert.h"
+#include "field/PageContext.h"
+#include "platform/linux/LinuxDesktop.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using desktoptest::ChromiumBrowser;
+using desktoptest::pumpUntil;
+
+constexpr const char* kFormPage = R"html(<!doctype html>
+<html lang="ko"><head><meta charset="utf-8"><title>문의하기</title></head>
+<body>
+<h1>문의하기</h1>
+<p><label>이름 <input id="name" value="박지훈 (고객지원팀)"></label></p>
+<p><input id="subject" placeholder="제목을 입력하세요"></p>
+<p><textarea id="body" rows="6" cols="60">안녕하세요 😀 배송 일정을 여쭤봅니다.</textarea></p>
+<script>
+  window.inputTypes = [];
+  document.addEventListener('input', e => inputTypes.push(e.inputType));
+</script>
+</body></html>
+)html";
+
+constexpr const char* kMailPage = R"html(<!doctype html>
+<html lang="ko"><head><meta charset="utf-8"><title>받은 편지함</title></head>
+<body>
+<p>김민수 &lt;minsu@example.com&gt;</p>
+<h2>회의 자료 검토 부탁드립니다</h2>
+<p>안녕하세요, 다음 주 발표에 쓸 회의 자료를 첨부했습니다.</p>
+<p>수치가 맞는지 금요일까지 한 번 확인해 주실 수 있을까요?</p>
+<p>감사합니다. 김민수 드림</p>
+<p>-----Original Message-----</p>
+<p>From: 이서연 &lt;seoyeon@example.com&gt;</p>
+<p>Sent: Monday, December 1, 2026 3:00 PM</p>
+<p>Subject: 회의 일정</p>
+<p>지난주에 말씀드린 회의 일정은 다음 주 화요일 오전 열 시로 확정되었습니다.</p>
+<p>참석이 어려우시면 미리 알려 주세요.</p>
+<p>답장</p>
+<textarea id="composer" rows="8" cols="60"></textarea>
+</body></html>
+)html";
+
+// Runs a task on the real main loop to its end.
+template <typename T>
+T runOnLoop(Task<T> task) {
+  std::optional<T> value;
+  std::exception_ptr error;
+  bool done = false;
+  spawn([](Task<T> t, std::optional<T>& v, std::exception_ptr& e, bool& d) -> Task<void> {
+    try {
+      v.emplace(co_await std::move(t));
+    } catch (...) {
+      e = std::current_exception();
+    }
+    d = true;
+  }(std::move(task), value, error, done));
+  pumpUntil([&] { return done; }, 20000);
+  if (error) std::rethrow_exception(error);
+  if (!done) throw std::runtime_error("task did not finish");
+  return std::move(*value);
+}
+
+std::string jsString(const std::string& s) {
+  return nlohmann::json(s).dump();
+}
+
+// One browser for the whole suite: it takes seconds to start.
+class BrowserDesktop : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    if (!ChromiumBrowser::installed() || !std::getenv("MIRELO_SESSION_ROOT")) return;
+    dir() = fs::path(std::getenv("MIRELO_SESSION_ROOT")) / "browser";
+    fs::create_directories(dir());
+    std::ofstream(dir() / "form.html") << kFormPage;
+    std::ofstream(dir() / "mail.html") << kMailPage;
+    browser() = std::make_unique<ChromiumBrowser>(dir(), url("form.html"));
+  }
+  static void TearDownTestSuite() { browser().reset(); }
+
+  static fs::path& dir() {
+    static fs::path d;
+    return d;
+  }
+  static std::unique_ptr<ChromiumBrowser>& browser() {
+    static std::unique_ptr<ChromiumBrowser> b;
+    return b;
+  }
+  static std::string url(const std::string& page) { return "file://" + (dir() / page).string(); }
+
+  void SetUp() override {
+    ASSERT_NE(std::getenv("MIRELO_SESSION_ROOT"), nullptr)
+        << "run me through tests/desktop/session";
+    if (!ChromiumBrowser::installed())
+      GTEST_SKIP() << ChromiumBrowser::kPath << " is missing (scripts/install-deps installs it)";
+    ASSERT_TRUE(browser() && browser()->ready())
+        << "Chromium did not start; see " << (dir() / "chromium.log");
+    ASSERT_TRUE(gtk_init_check(nullptr, nullptr));
+    AX::resetForTesting();
+    AppMemory::resetForTesting();
+    desk = std::make_unique<linuxport::LinuxDesktop>();
+    desk->defaults.remove(Settings::kHandleBrowsers);
+  }
+  void TearDown() override { desk.reset(); }
+
+  ChromiumBrowser& page() { return *browser(); }
+
+  void open(const std::string& name) {
+    if (page().string("location.href") != url(name)) {
+      ASSERT_TRUE(page().load(url(name))) << name;
+    }
+  }
+  // Gives the browser window the input focus and the page's element the DOM focus, then waits
+  // until the accessibility focus is on it. The wake is the one a read does: without it the
+  // page's tree stays off and no focus is ever seen.
+  void focusOn(const std::string& id, const std::string& role) {
+    desk->workspace.activate(page().pid());
+    AX::wakeAccessibility(desk->accessibility, page().pid(), true);
+    page().evaluate(
+        "document.activeElement && document.activeElement.blur(); "
+        "document.getElementById(" +
+        jsString(id) + ").focus()");
+    // The value tells this field from the one focused before.
+    std::string value = pageValue(id);
+    ASSERT_TRUE(pumpUntil(
+        [&] {
+          auto f = desk->accessibility.focusedElement();
+          return f && AX::string(desk->accessibility, f, "AXRole") == role &&
+                 desk->accessibility.processId(f) == page().pid() &&
+                 AX::string(desk->accessibility, f, "AXValue") == value;
+        },
+        10000))
+        << id << " has the DOM focus: " << page().string("document.activeElement.id");
+  }
+  void select(const std::string& id, int start, int end) {
+    page().evaluate("document.getElementById(" + jsString(id) + ").setSelectionRange(" +
+                    std::to_string(start) + ", " + std::to_string(end) + ")");
+  }
+  std::string pageValue(const std::string& id) {
+    return page().string("document.getElementById(" + jsString(id) + ").value");
+  }
+
+  FocusedField read() { return runOnLoop(Focus::read(desk->platform())); }
+  Focus::ReadFailure failure() {
+    try {
+      read();
+    } catch (const Focus::ReadFailure& f) {
+      return f;
+    }
+    ADD_FAILURE() << "the read succeeded";
+    return Focus::ReadFailure::noFocusedField();
+  }
+
+  std::unique_ptr<linuxport::LinuxDesktop> desk;
+};
+
+TEST_F(BrowserDesktop, ReadsAValueAndAPlaceholderOnlyField) {
+  open("form.html");
+  focusOn("name", "AXTextField");
+  auto field = read();
+  EXPECT_EQ(field.bundleID, "chromium");
+  EXPECT_EQ(field.pid, page().pid());
+  EXPECT_EQ(field.readMethod, FocusedField::ReadMethod::axValue);
+  EXPECT_EQ(field.value, "박지훈 (고객지원팀)");
+
+  focusOn("subject", "AXTextField");
+  EXPECT_EQ(
+      AX::string(desk->accessibility, desk->accessibility.focusedElement(), "AXPlaceholderValue"),
+      "제목을 입력하세요");
+  auto f = failure();
+  ASSERT_EQ(f.kind(), Focus::ReadFailure::Kind::empty) << f.what();
+  EXPECT_EQ(f.field().value, "");
+}
+
+TEST_F(BrowserDesktop, PastesTheAnswerAndGivesTheClipboardBack) {
+  open("form.html");
+  page().evaluate("document.getElementById('body').value = '고칠 초안입니다'; inputTypes = []");
+  desk->pasteboard.clearContents();
+  desk->pasteboard.writeItems({{{platform::Pasteboard::kStringType, "사용자의 클립보드"}}});
+  focusOn("body", "AXTextArea");
+  select("body", 0, 0);
+  auto field = read();
+  ASSERT_EQ(field.value, "고칠 초안입니다");
+
+  std::string answer = "다듬은 답장입니다 ✨\n내일 뵙겠습니다.";
+  auto result = runOnLoop(Insert::write(desk->platform(), answer, field));
+  ASSERT_TRUE(result.isInserted()) << pageValue("body");
+  EXPECT_EQ(result.method(), InsertMethod::paste);
+  EXPECT_EQ(pageValue("body"), answer);
+  auto types = page().evaluate("inputTypes");
+  ASSERT_TRUE(types);
+  EXPECT_NE(types->dump().find("insertFromPaste"), std::string::npos) << types->dump();
+  EXPECT_EQ(AppMemory::working("chromium"), InsertMethod::paste);
+  EXPECT_TRUE(pumpUntil([&] { return desk->pasteboard.string() == "사용자의 클립보드"; }))
+      << desk->pasteboard.string().value_or("(none)");
+}
+
+TEST_F(BrowserDesktop, BrowsersSettingOffLeavesThemAlone) {
+  open("form.html");
+  focusOn("name", "AXTextField");
+  desk->defaults.set(Settings::kHandleBrowsers, false);
+  EXPECT_EQ(failure().kind(), Focus::ReadFailure::Kind::isBrowser);
+  desk->defaults.remove(Settings::kHandleBrowsers);
+}
+
+TEST_F(BrowserDesktop, PageContextOfTheMailPage) {
+  open("mail.html");
+  focusOn("composer", "AXTextArea");
+  auto f = failure();
+  ASSERT_EQ(f.kind(), Focus::ReadFailure::Kind::empty) << f.what();
+  auto reading = PageContext::read(desk->accessibility, desk->clock, f.field());
+  ASSERT_TRUE(reading);
+  EXPECT_EQ(reading->recipient, "김민수");
+  EXPECT_EQ(reading->text.rfind("김민수 <minsu@example.com>\n회의 자료 검토 부탁드립니다\n", 0), 0u)
+      << reading->text;
+  EXPECT_NE(reading->text.find("금요일까지 한 번 확인해 주실 수 있을까요?"), std::string::npos);
+  EXPECT_EQ(reading->text.find("Original Message"), std::string::npos) << "quoted mail is cut";
+  EXPECT_EQ(reading->text.find("회의 일정은 다음 주 화요일"), std::string::npos);
+}
+
+}  // namespace
