@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
+#include "DesktopSession.h"
 #include "FixtureApp.h"
 #include "StandInBackend.h"
 #include "XTestKeys.h"
@@ -21,15 +22,11 @@ namespace {
 using desktoptest::FixtureApp;
 using desktoptest::pumpUntil;
 
-class CoreLoop : public ::testing::Test {
+class CoreLoop : public desktoptest::DesktopSession {
  protected:
   void SetUp() override {
-    ASSERT_NE(std::getenv("MIRELO_SESSION_ROOT"), nullptr)
-        << "run me through tests/desktop/session";
-    ASSERT_TRUE(gtk_init_check(nullptr, nullptr));
-    AX::resetForTesting();
-    AppMemory::resetForTesting();
-    desk = std::make_unique<linuxport::LinuxDesktop>();
+    DesktopSession::SetUp();
+    if (HasFatalFailure()) return;
     desk->defaults.set(Settings::kBackendURL, backend.url());
     Keychain::set(desk->secrets, "desktop-test-token", Keychain::kSessionToken);
     delegate = std::make_shared<AppDelegate>(desk->platform(),
@@ -44,17 +41,13 @@ class CoreLoop : public ::testing::Test {
     tap.reset();
     delegate.reset();
     if (desk) desk->defaults.remove(Settings::kBackendURL);
-    desk.reset();
+    DesktopSession::TearDown();
   }
 
   // Focuses the widget and lets the workspace notice the application in front: a switch of
   // applications in the middle of a tap rightly cancels it.
-  void focusOn(FixtureApp& app, const std::string& widget, const std::string& role) {
-    app.focus(widget);
-    ASSERT_TRUE(pumpUntil([&] {
-      auto f = desk->accessibility.focusedElement();
-      return f && AX::string(desk->accessibility, f, "AXRole") == role;
-    }));
+  void focusInFront(FixtureApp& app, const std::string& widget, const std::string& role) {
+    focusOn(app, widget, role);
     int activated = 0;
     int token = desk->workspace.addActivationObserver([&](const platform::RunningApplication& a) {
       if (a.pid == app.pid()) ++activated;
@@ -72,7 +65,6 @@ class CoreLoop : public ::testing::Test {
 
   StandInBackend backend;
   desktop::XTestKeys keys;
-  std::unique_ptr<linuxport::LinuxDesktop> desk;
   std::shared_ptr<AppDelegate> delegate;
   std::unique_ptr<TriggerTap> tap;
 };
@@ -80,7 +72,7 @@ class CoreLoop : public ::testing::Test {
 TEST_F(CoreLoop, ATapRewritesTheDraftInTheEntry) {
   FixtureApp app({"--windows=editor", "--focus=entry", "--entry=내일 회의 자료 좀 봐줘"});
   ASSERT_TRUE(app.ready());
-  focusOn(app, "entry", "AXTextField");
+  focusInFront(app, "entry", "AXTextField");
   app.select("entry", 0, 0);
   tapRightAlt();
   ASSERT_TRUE(pumpUntil(
@@ -95,7 +87,7 @@ TEST_F(CoreLoop, ATapRewritesTheDraftInTheEntry) {
 TEST_F(CoreLoop, AnEmptyComposerGetsAReplyFromTheMessageAbove) {
   FixtureApp app({"--windows=mail", "--focus=composer"});
   ASSERT_TRUE(app.ready());
-  focusOn(app, "composer", "AXTextArea");
+  focusInFront(app, "composer", "AXTextArea");
   tapRightAlt();
   ASSERT_TRUE(pumpUntil(
       [&] { return app.text("composer").rfind("[stand-in reply] 맥락 ", 0) == 0; }, 10000))

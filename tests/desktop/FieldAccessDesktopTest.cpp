@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "DesktopPeer.h"
+#include "DesktopSession.h"
 #include "FixtureApp.h"
 #include "field/AX.h"
 #include "field/AppMemory.h"
@@ -19,47 +20,10 @@ namespace {
 
 using desktoptest::FixtureApp;
 using desktoptest::pumpUntil;
+using desktoptest::runOnLoop;
 
-// Runs a task on the real main loop to its end.
-template <typename T>
-T runOnLoop(Task<T> task) {
-  std::optional<T> value;
-  std::exception_ptr error;
-  bool done = false;
-  spawn([](Task<T> t, std::optional<T>& v, std::exception_ptr& e, bool& d) -> Task<void> {
-    try {
-      v.emplace(co_await std::move(t));
-    } catch (...) {
-      e = std::current_exception();
-    }
-    d = true;
-  }(std::move(task), value, error, done));
-  pumpUntil([&] { return done; }, 20000);
-  if (error) std::rethrow_exception(error);
-  if (!done) throw std::runtime_error("task did not finish");
-  return std::move(*value);
-}
-
-class FieldAccessDesktop : public ::testing::Test {
+class FieldAccessDesktop : public desktoptest::DesktopSession {
  protected:
-  void SetUp() override {
-    ASSERT_NE(std::getenv("MIRELO_SESSION_ROOT"), nullptr)
-        << "run me through tests/desktop/session";
-    ASSERT_TRUE(gtk_init_check(nullptr, nullptr));
-    AX::resetForTesting();
-    AppMemory::resetForTesting();
-    desk = std::make_unique<linuxport::LinuxDesktop>();
-  }
-  void TearDown() override { desk.reset(); }
-
-  // Waits until the fixture's widget has the accessibility focus.
-  void focusOn(FixtureApp& app, const std::string& widget, const std::string& role) {
-    app.focus(widget);
-    ASSERT_TRUE(pumpUntil([&] {
-      auto f = desk->accessibility.focusedElement();
-      return f && AX::string(desk->accessibility, f, "AXRole") == role;
-    })) << widget;
-  }
   FocusedField read() { return runOnLoop(Focus::read(desk->platform())); }
   Focus::ReadFailure failure() {
     try {
@@ -73,8 +37,6 @@ class FieldAccessDesktop : public ::testing::Test {
   InsertResult write(const std::string& text, const FocusedField& field) {
     return runOnLoop(Insert::write(desk->platform(), text, field));
   }
-
-  std::unique_ptr<linuxport::LinuxDesktop> desk;
 };
 
 TEST_F(FieldAccessDesktop, ReadsTheValueOrTheSelection) {

@@ -1,0 +1,68 @@
+#pragma once
+
+// What the desktop tests share: running a task on the real main loop, and a fixture that
+// builds the real desktop services inside tests/desktop/session.
+#include <gtest/gtest.h>
+#include <gtk/gtk.h>
+
+#include <cstdlib>
+#include <exception>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+#include "FixtureApp.h"
+#include "base/Async.h"
+#include "field/AX.h"
+#include "field/AppMemory.h"
+#include "platform/linux/LinuxDesktop.h"
+
+namespace desktoptest {
+
+// Runs a task on the real main loop to its end; rethrows its failure.
+template <typename T>
+T runOnLoop(Task<T> task, int timeoutMs = 20000) {
+  std::optional<T> value;
+  std::exception_ptr error;
+  bool done = false;
+  spawn([](Task<T> t, std::optional<T>& v, std::exception_ptr& e, bool& d) -> Task<void> {
+    try {
+      v.emplace(co_await std::move(t));
+    } catch (...) {
+      e = std::current_exception();
+    }
+    d = true;
+  }(std::move(task), value, error, done));
+  pumpUntil([&] { return done; }, timeoutMs);
+  if (error) std::rethrow_exception(error);
+  if (!done) throw std::runtime_error("task did not finish");
+  return std::move(*value);
+}
+
+// The real desktop services of a private session, made fresh for each test.
+class DesktopSession : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_NE(std::getenv("MIRELO_SESSION_ROOT"), nullptr)
+        << "run me through tests/desktop/session";
+    ASSERT_TRUE(gtk_init_check(nullptr, nullptr));
+    AX::resetForTesting();
+    AppMemory::resetForTesting();
+    desk = std::make_unique<linuxport::LinuxDesktop>();
+  }
+  void TearDown() override { desk.reset(); }
+
+  // Focuses the fixture's widget and waits until the accessibility focus has followed.
+  void focusOn(FixtureApp& app, const std::string& widget, const std::string& role) {
+    app.focus(widget);
+    ASSERT_TRUE(pumpUntil([&] {
+      auto f = desk->accessibility.focusedElement();
+      return f && AX::string(desk->accessibility, f, "AXRole") == role;
+    })) << widget;
+  }
+
+  std::unique_ptr<linuxport::LinuxDesktop> desk;
+};
+
+}  // namespace desktoptest
