@@ -88,15 +88,23 @@ Served* buildServed(platform::PasteboardItem item) {
   return s;
 }
 
-void onOwnerChange(GtkClipboard*, GdkEvent*, gpointer user) {
-  ++*static_cast<unsigned long*>(user);
-}
-
 }  // namespace
 
 GtkPasteboard::GtkPasteboard() : clipboard_(gtk_clipboard_get(GDK_SELECTION_CLIPBOARD)) {
-  ownerChangeHandler_ =
-      g_signal_connect(clipboard_, "owner-change", G_CALLBACK(onOwnerChange), &changes_);
+  auto onOwnerChange = [](GtkClipboard*, GdkEvent*, gpointer self) {
+    static_cast<GtkPasteboard*>(self)->ownerChanged();
+  };
+  ownerChangeHandler_ = g_signal_connect(
+      clipboard_, "owner-change",
+      G_CALLBACK(static_cast<void (*)(GtkClipboard*, GdkEvent*, gpointer)>(onOwnerChange)), this);
+}
+
+// A window GDK did not make itself is another program's.
+void GtkPasteboard::ownerChanged() {
+  ++changes_;
+  if (!onForeignOwner_) return;
+  GdkWindow* owner = gdk_selection_owner_get(GDK_SELECTION_CLIPBOARD);
+  if (!owner || gdk_window_get_window_type(owner) == GDK_WINDOW_FOREIGN) onForeignOwner_();
 }
 
 GtkPasteboard::~GtkPasteboard() {

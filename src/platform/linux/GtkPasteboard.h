@@ -40,6 +40,7 @@ class GtkPasteboard : public platform::Pasteboard {
   unsigned long changes_ = 0;
   Task<bool> awaitSignal(Clock& clock, double maxSeconds, std::function<void()>& hook,
                          double margin);
+  void ownerChanged();
 
   unsigned long ownerChangeHandler_ = 0;
   std::function<void()> onForeignOwner_;  // set while a wait for a copy is under way
