@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 
+#include "CopyReadBench.h"
 #include "FixtureApp.h"
 #include "WalkOnlyAccessibility.h"
 #include "base/Clock.h"
@@ -175,6 +176,7 @@ int main() {
     return 77;
   }
   fieldFigures(ax);
+  copyReadFigures();
   walkFigures(ax);
   pageContextFigures(ax);
   return 0;
