@@ -7,7 +7,7 @@
 #include <fstream>
 
 #include "ChromiumBrowser.h"
-#include "FixtureApp.h"
+#include "DesktopSession.h"
 #include "account/Settings.h"
 #include "field/AX.h"
 #include "field/AppMemory.h"
@@ -55,32 +55,12 @@ constexpr const char* kMailPage = R"html(<!doctype html>
 </body></html>
 )html";
 
-// Runs a task on the real main loop to its end.
-template <typename T>
-T runOnLoop(Task<T> task) {
-  std::optional<T> value;
-  std::exception_ptr error;
-  bool done = false;
-  spawn([](Task<T> t, std::optional<T>& v, std::exception_ptr& e, bool& d) -> Task<void> {
-    try {
-      v.emplace(co_await std::move(t));
-    } catch (...) {
-      e = std::current_exception();
-    }
-    d = true;
-  }(std::move(task), value, error, done));
-  pumpUntil([&] { return done; }, 20000);
-  if (error) std::rethrow_exception(error);
-  if (!done) throw std::runtime_error("task did not finish");
-  return std::move(*value);
-}
-
 std::string jsString(const std::string& s) {
   return nlohmann::json(s).dump();
 }
 
 // One browser for the whole suite: it takes seconds to start.
-class BrowserDesktop : public ::testing::Test {
+class BrowserDesktop : public desktoptest::DesktopSession {
  protected:
   static void SetUpTestSuite() {
     if (!ChromiumBrowser::installed() || !std::getenv("MIRELO_SESSION_ROOT")) return;
@@ -103,19 +83,14 @@ class BrowserDesktop : public ::testing::Test {
   static std::string url(const std::string& page) { return "file://" + (dir() / page).string(); }
 
   void SetUp() override {
-    ASSERT_NE(std::getenv("MIRELO_SESSION_ROOT"), nullptr)
-        << "run me through tests/desktop/session";
     if (!ChromiumBrowser::installed())
       GTEST_SKIP() << ChromiumBrowser::kPath << " is missing (scripts/install-deps installs it)";
+    DesktopSession::SetUp();
+    if (HasFatalFailure()) return;
     ASSERT_TRUE(browser() && browser()->ready())
         << "Chromium did not start; see " << (dir() / "chromium.log");
-    ASSERT_TRUE(gtk_init_check(nullptr, nullptr));
-    AX::resetForTesting();
-    AppMemory::resetForTesting();
-    desk = std::make_unique<linuxport::LinuxDesktop>();
     desk->defaults.remove(Settings::kHandleBrowsers);
   }
-  void TearDown() override { desk.reset(); }
 
   ChromiumBrowser& page() { return *browser(); }
 
@@ -127,7 +102,7 @@ class BrowserDesktop : public ::testing::Test {
   // Gives the browser window the input focus and the page's element the DOM focus, then waits
   // until the accessibility focus is on it. The wake is the one a read does: without it the
   // page's tree stays off and no focus is ever seen.
-  void focusOn(const std::string& id, const std::string& role) {
+  void focusField(const std::string& id, const std::string& role) {
     desk->workspace.activate(page().pid());
     AX::wakeAccessibility(desk->accessibility, page().pid(), true);
     page().evaluate(
@@ -154,7 +129,7 @@ class BrowserDesktop : public ::testing::Test {
     return page().string("document.getElementById(" + jsString(id) + ").value");
   }
 
-  FocusedField read() { return runOnLoop(Focus::read(desk->platform())); }
+  FocusedField read() { return desktoptest::runOnLoop(Focus::read(desk->platform())); }
   Focus::ReadFailure failure() {
     try {
       read();
@@ -164,20 +139,18 @@ class BrowserDesktop : public ::testing::Test {
     ADD_FAILURE() << "the read succeeded";
     return Focus::ReadFailure::noFocusedField();
   }
-
-  std::unique_ptr<linuxport::LinuxDesktop> desk;
 };
 
 TEST_F(BrowserDesktop, ReadsAValueAndAPlaceholderOnlyField) {
   open("form.html");
-  focusOn("name", "AXTextField");
+  focusField("name", "AXTextField");
   auto field = read();
   EXPECT_EQ(field.bundleID, "chromium");
   EXPECT_EQ(field.pid, page().pid());
   EXPECT_EQ(field.readMethod, FocusedField::ReadMethod::axValue);
   EXPECT_EQ(field.value, "박지훈 (고객지원팀)");
 
-  focusOn("subject", "AXTextField");
+  focusField("subject", "AXTextField");
   EXPECT_EQ(
       AX::string(desk->accessibility, desk->accessibility.focusedElement(), "AXPlaceholderValue"),
       "제목을 입력하세요");
@@ -191,13 +164,13 @@ TEST_F(BrowserDesktop, PastesTheAnswerAndGivesTheClipboardBack) {
   page().evaluate("document.getElementById('body').value = '고칠 초안입니다'; inputTypes = []");
   desk->pasteboard.clearContents();
   desk->pasteboard.writeItems({{{platform::Pasteboard::kStringType, "사용자의 클립보드"}}});
-  focusOn("body", "AXTextArea");
+  focusField("body", "AXTextArea");
   select("body", 0, 0);
   auto field = read();
   ASSERT_EQ(field.value, "고칠 초안입니다");
 
   std::string answer = "다듬은 답장입니다 ✨\n내일 뵙겠습니다.";
-  auto result = runOnLoop(Insert::write(desk->platform(), answer, field));
+  auto result = desktoptest::runOnLoop(Insert::write(desk->platform(), answer, field));
   ASSERT_TRUE(result.isInserted()) << pageValue("body");
   EXPECT_EQ(result.method(), InsertMethod::paste);
   EXPECT_EQ(pageValue("body"), answer);
@@ -211,7 +184,7 @@ TEST_F(BrowserDesktop, PastesTheAnswerAndGivesTheClipboardBack) {
 
 TEST_F(BrowserDesktop, BrowsersSettingOffLeavesThemAlone) {
   open("form.html");
-  focusOn("name", "AXTextField");
+  focusField("name", "AXTextField");
   desk->defaults.set(Settings::kHandleBrowsers, false);
   EXPECT_EQ(failure().kind(), Focus::ReadFailure::Kind::isBrowser);
   desk->defaults.remove(Settings::kHandleBrowsers);
@@ -219,7 +192,7 @@ TEST_F(BrowserDesktop, BrowsersSettingOffLeavesThemAlone) {
 
 TEST_F(BrowserDesktop, PageContextOfTheMailPage) {
   open("mail.html");
-  focusOn("composer", "AXTextArea");
+  focusField("composer", "AXTextArea");
   auto f = failure();
   ASSERT_EQ(f.kind(), Focus::ReadFailure::Kind::empty) << f.what();
   auto reading = PageContext::read(desk->accessibility, desk->clock, f.field());
