@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 
+#include "BenchText.h"
 #include "CopyReadBench.h"
 #include "FixtureApp.h"
 #include "WalkOnlyAccessibility.h"
@@ -51,16 +52,6 @@ ElementRef focused(linuxport::AtspiAccessibility& ax, int timeoutMs = 3000) {
       },
       timeoutMs);
   return found;
-}
-
-std::string twoThousandCharacters() {
-  std::string line = "회의 자료를 검토해 주셔서 감사합니다. Thanks for the review! 😀\n";
-  std::string text;
-  while (g_utf8_strlen(text.c_str(), -1) + g_utf8_strlen(line.c_str(), -1) <= 2000)
-    text += line;
-  while (g_utf8_strlen(text.c_str(), -1) < 2000)
-    text += "가";
-  return text;
 }
 
 // What a trigger reads from the focused field.

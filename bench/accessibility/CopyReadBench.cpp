@@ -1,4 +1,5 @@
 #include "CopyReadBench.h"
+#include "BenchText.h"
 
 #include <gtk/gtk.h>
 
@@ -29,16 +30,6 @@ double milliseconds(F fn) {
   fn();
   return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
       .count();
-}
-
-std::string twoThousandCharacters() {
-  std::string line = "회의 자료를 검토해 주셔서 감사합니다. Thanks for the review! 😀\n";
-  std::string text;
-  while (g_utf8_strlen(text.c_str(), -1) + g_utf8_strlen(line.c_str(), -1) <= 2000)
-    text += line;
-  while (g_utf8_strlen(text.c_str(), -1) < 2000)
-    text += "가";
-  return text;
 }
 
 std::optional<std::string> copyOnLoop(platform::Platform services) {

@@ -128,17 +128,6 @@ class BrowserDesktop : public desktoptest::DesktopSession {
   std::string pageValue(const std::string& id) {
     return page().string("document.getElementById(" + jsString(id) + ").value");
   }
-
-  FocusedField read() { return desktoptest::runOnLoop(Focus::read(desk->platform())); }
-  Focus::ReadFailure failure() {
-    try {
-      read();
-    } catch (const Focus::ReadFailure& f) {
-      return f;
-    }
-    ADD_FAILURE() << "the read succeeded";
-    return Focus::ReadFailure::noFocusedField();
-  }
 };
 
 TEST_F(BrowserDesktop, ReadsAValueAndAPlaceholderOnlyField) {

@@ -16,6 +16,7 @@
 #include "base/Async.h"
 #include "field/AX.h"
 #include "field/AppMemory.h"
+#include "field/Focus.h"
 #include "platform/linux/LinuxDesktop.h"
 
 namespace desktoptest {
@@ -60,6 +61,18 @@ class DesktopSession : public ::testing::Test {
       auto f = desk->accessibility.focusedElement();
       return f && AX::string(desk->accessibility, f, "AXRole") == role;
     })) << widget;
+  }
+
+  // The focused field as a trigger reads it, or the reason it cannot be read.
+  FocusedField read() { return runOnLoop(Focus::read(desk->platform())); }
+  Focus::ReadFailure failure() {
+    try {
+      read();
+    } catch (const Focus::ReadFailure& f) {
+      return f;
+    }
+    ADD_FAILURE() << "the read succeeded";
+    return Focus::ReadFailure::noFocusedField();
   }
 
   std::unique_ptr<linuxport::LinuxDesktop> desk;

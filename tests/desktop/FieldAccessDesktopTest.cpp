@@ -24,16 +24,6 @@ using desktoptest::runOnLoop;
 
 class FieldAccessDesktop : public desktoptest::DesktopSession {
  protected:
-  FocusedField read() { return runOnLoop(Focus::read(desk->platform())); }
-  Focus::ReadFailure failure() {
-    try {
-      read();
-    } catch (const Focus::ReadFailure& f) {
-      return f;
-    }
-    ADD_FAILURE() << "the read succeeded";
-    return Focus::ReadFailure::noFocusedField();
-  }
   InsertResult write(const std::string& text, const FocusedField& field) {
     return runOnLoop(Insert::write(desk->platform(), text, field));
   }
