@@ -131,12 +131,7 @@ void X11RawKeys::handleEvent(void* e) {
 void X11RawKeys::closeLost() {
   // Removing a source from inside its own dispatch is allowed; its G_SOURCE_REMOVE then does
   // nothing more.
-  if (watch_) g_source_remove(watch_);
-  watch_ = 0;
-  if (idle_) g_source_remove(idle_);
-  idle_ = 0;
-  X11Connection::close(display_);
-  display_ = nullptr;
+  close();
   if (auto lost = callbacks_.lost) lost();
 }
 
