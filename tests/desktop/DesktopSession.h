@@ -17,6 +17,7 @@
 #include "field/AX.h"
 #include "field/AppMemory.h"
 #include "field/Focus.h"
+#include "field/PageContext.h"
 #include "platform/linux/LinuxDesktop.h"
 
 namespace desktoptest {
@@ -73,6 +74,19 @@ class DesktopSession : public ::testing::Test {
     }
     ADD_FAILURE() << "the read succeeded";
     return Focus::ReadFailure::noFocusedField();
+  }
+
+  // The page context of the test mail (in the GTK fixture and as a web page): the message,
+  // its sender as the person answered, and none of the quoted older mail.
+  static void expectTestMail(const std::optional<PageContext::Reading>& reading) {
+    ASSERT_TRUE(reading);
+    EXPECT_EQ(reading->recipient, "김민수");
+    EXPECT_EQ(reading->text.rfind("김민수 <minsu@example.com>\n회의 자료 검토 부탁드립니다\n", 0),
+              0u)
+        << reading->text;
+    EXPECT_NE(reading->text.find("금요일까지 한 번 확인해 주실 수 있을까요?"), std::string::npos);
+    EXPECT_EQ(reading->text.find("Original Message"), std::string::npos) << "quoted mail is cut";
+    EXPECT_EQ(reading->text.find("회의 일정은 다음 주 화요일"), std::string::npos);
   }
 
   std::unique_ptr<linuxport::LinuxDesktop> desk;
