@@ -108,7 +108,7 @@ std::string formEncode(const std::vector<std::pair<std::string, std::string>>& f
   return out;
 }
 
-Task<void> signIn(platform::Platform& p) {
+Task<void> signIn(platform::Platform p) {
   auto clientID = Settings::deploymentValue(p.defaults, Settings::kGoogleClientID);
   if (!clientID || clientID->empty()) throw AuthError::noClientID();
   std::string verifier = randomURLSafe(64);
@@ -127,7 +127,11 @@ Task<void> signIn(platform::Platform& p) {
 
   std::string googleToken = co_await exchange(p, code, verifier, *clientID, redirectURI);
   Session session = co_await mintSession(p, googleToken);
-  Keychain::set(p.secrets, session.token, Keychain::kSessionToken);
+  try {
+    Keychain::set(p.secrets, session.token, Keychain::kSessionToken);
+  } catch (const platform::SecretsError& e) {
+    throw AuthError::keychain(e.what());
+  }
   if (session.email) {
     p.defaults.set(Settings::kAccountEmail, *session.email);
   } else {
@@ -135,7 +139,7 @@ Task<void> signIn(platform::Platform& p) {
   }
 }
 
-Task<std::string> exchange(platform::Platform& p, std::string code, std::string verifier,
+Task<std::string> exchange(platform::Platform p, std::string code, std::string verifier,
                            std::string clientID, std::string redirectURI) {
   std::vector<std::pair<std::string, std::string>> fields = {{"client_id", clientID},
                                                              {"code", code},
@@ -156,7 +160,7 @@ Task<std::string> exchange(platform::Platform& p, std::string code, std::string 
   co_return *token;
 }
 
-Task<Session> mintSession(platform::Platform& p, std::string googleAccessToken) {
+Task<Session> mintSession(platform::Platform p, std::string googleAccessToken) {
   std::string url = Api::endpoint(Settings::backendURL(p.defaults), "auth/google");
   std::string body;
   try {

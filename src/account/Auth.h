@@ -16,7 +16,7 @@ namespace Auth {
 
 class AuthError : public std::exception {
  public:
-  enum class Kind { google, server, noClientID, cancelled };
+  enum class Kind { google, server, noClientID, cancelled, keychain };
 
   static AuthError google(std::string message) {
     return {Kind::google, message, "구글 로그인 실패: " + message};
@@ -28,9 +28,11 @@ class AuthError : public std::exception {
     return {Kind::noClientID, "", "OAuth 클라이언트가 설정되지 않았습니다"};
   }
   static AuthError cancelled() { return {Kind::cancelled, "", "로그인이 취소되었습니다"}; }
+  // The session token could not be stored.
+  static AuthError keychain(std::string message) { return {Kind::keychain, message, message}; }
 
   Kind kind() const { return kind_; }
-  // The payload of google and server; empty for the others.
+  // The payload of google, server and keychain; empty for the others.
   const std::string& message() const { return message_; }
   // The text shown to the user.
   const std::string& description() const { return description_; }
@@ -52,9 +54,9 @@ struct Session {
 inline constexpr double kRequestTimeoutSeconds = 60;
 
 // Signs in; on success the keychain holds the session token and the defaults the account's
-// e-mail (or no "accountEmail"). A failure writes nothing. Throws AuthError or the transport's
-// platform::HttpError.
-Task<void> signIn(platform::Platform& p);
+// e-mail (or no "accountEmail"). A failure writes nothing, and the earlier token stays. Throws
+// AuthError or the transport's platform::HttpError.
+Task<void> signIn(platform::Platform p);
 
 // n secure random bytes as unpadded base64url.
 std::string randomURLSafe(size_t n);
@@ -68,9 +70,9 @@ std::string authorizationURL(std::string_view endpoint, std::string_view clientI
 std::string formEncode(const std::vector<std::pair<std::string, std::string>>& fields);
 
 // Trades the authorization code for Google's access token.
-Task<std::string> exchange(platform::Platform& p, std::string code, std::string verifier,
+Task<std::string> exchange(platform::Platform p, std::string code, std::string verifier,
                            std::string clientID, std::string redirectURI);
 // Trades Google's access token for the backend's session.
-Task<Session> mintSession(platform::Platform& p, std::string googleAccessToken);
+Task<Session> mintSession(platform::Platform p, std::string googleAccessToken);
 
 }  // namespace Auth

@@ -13,7 +13,7 @@ std::optional<std::string> get(platform::Secrets& secrets, std::string_view acco
 }
 
 void set(platform::Secrets& secrets, std::string_view value, std::string_view account) {
-  secrets.remove(kService, account);
+  // The old token stays until the new one is stored.
   secrets.set(kService, account, value);
 }
 

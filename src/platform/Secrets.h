@@ -1,12 +1,20 @@
 #pragma once
 
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
 namespace platform {
 
-// Generic-password items of one service. Every failure reads as absent; nothing throws.
+// Why a secret was not stored.
+class SecretsError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Generic-password items of one service. A read that fails reads as absent; a store that fails
+// throws SecretsError and leaves the item as it was.
 class Secrets {
  public:
   virtual ~Secrets() = default;

@@ -17,11 +17,14 @@ namespace {
 TEST(KeyringSession, StoresReplacesReadsAndRemovesTheToken) {
   ASSERT_NE(std::getenv("DBUS_SESSION_BUS_ADDRESS"), nullptr)
       << "run me through tests/desktop/session";
+  linuxport::LinuxSecrets running;  // read signed out before the sign-in below
+  ASSERT_FALSE(Keychain::get(running, Keychain::kSessionToken));
   {
     linuxport::LinuxSecrets secrets;
     Keychain::set(secrets, "first-token", Keychain::kSessionToken);
     Keychain::set(secrets, "두 번째 토큰", Keychain::kSessionToken);
   }
+  EXPECT_EQ(Keychain::get(running, Keychain::kSessionToken), "두 번째 토큰");
   {
     linuxport::LinuxSecrets fresh;  // nothing remembered: this read asks the keyring
     EXPECT_EQ(Keychain::get(fresh, Keychain::kSessionToken), "두 번째 토큰");

@@ -11,7 +11,8 @@ std::optional<std::string> FakeSecrets::get(std::string_view service, std::strin
 
 void FakeSecrets::set(std::string_view service, std::string_view account, std::string_view value) {
   ++writes;
-  if (!unavailable) items[{std::string(service), std::string(account)}] = std::string(value);
+  if (unavailable || storesFail) throw platform::SecretsError("저장소를 쓸 수 없습니다");
+  items[{std::string(service), std::string(account)}] = std::string(value);
 }
 
 void FakeSecrets::remove(std::string_view service, std::string_view account) {

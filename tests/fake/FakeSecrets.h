@@ -16,7 +16,8 @@ class FakeSecrets : public platform::Secrets {
 
   // (service, account) → bytes.
   std::map<std::pair<std::string, std::string>, std::string> items;
-  bool unavailable = false;  // a missing or locked store: reads absent, writes are lost
+  bool unavailable = false;  // a missing or locked store: reads absent, stores fail
+  bool storesFail = false;   // reads and removals work, every store fails
   int writes = 0;
 };
 

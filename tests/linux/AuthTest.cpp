@@ -279,4 +279,13 @@ TEST_F(AuthTest, AnUnreachableTokenEndpointIsATransportError) {
   expectNothingWritten();
 }
 
+TEST_F(AuthTest, AFailedStoreOfTheSessionIsAFailedSignIn) {
+  desk.secrets.storesFail = true;
+  auto error = failureOf<AuthError>(desk.clock, Auth::signIn(p));
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->kind(), AuthError::Kind::keychain);
+  EXPECT_NE(std::string(error->what()).find("저장소를 쓸 수 없습니다"), std::string::npos);
+  expectNothingWritten();
+}
+
 }  // namespace

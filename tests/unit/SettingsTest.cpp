@@ -95,7 +95,15 @@ TEST(Keychain, UnavailableStoreOrNonTextBytesReadAsSignedOut) {
   s.items[{"com.mirelo.app", "session-token"}] = "token";
   s.unavailable = true;
   EXPECT_FALSE(Keychain::get(s, Keychain::kSessionToken));
-  Keychain::set(s, "x", Keychain::kSessionToken);  // silent
+  EXPECT_THROW(Keychain::set(s, "x", Keychain::kSessionToken), platform::SecretsError);
+}
+
+TEST(Keychain, AFailedStoreKeepsTheOldToken) {
+  fake::FakeSecrets s;
+  Keychain::set(s, "old", Keychain::kSessionToken);
+  s.storesFail = true;
+  EXPECT_THROW(Keychain::set(s, "new", Keychain::kSessionToken), platform::SecretsError);
+  EXPECT_EQ(Keychain::get(s, Keychain::kSessionToken), "old");
 }
 
 }  // namespace

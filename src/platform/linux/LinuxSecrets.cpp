@@ -4,12 +4,11 @@
 
 #include <chrono>
 #include <condition_variable>
-#include <cstdlib>
-#include <filesystem>
 #include <mutex>
 #include <thread>
 
 #include "base/Log.h"
+#include "platform/linux/SessionBus.h"
 
 namespace linuxport {
 
@@ -30,14 +29,6 @@ const SecretSchema* schema() {
                                  nullptr,
                                  nullptr};
   return &s;
-}
-
-// Without a session bus address GDBus would start a bus of its own that outlives Mirelo.
-bool sessionBusReachable() {
-  if (const char* addr = std::getenv("DBUS_SESSION_BUS_ADDRESS"); addr && *addr) return true;
-  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  std::error_code ec;
-  return runtime && std::filesystem::exists(std::filesystem::path(runtime) / "bus", ec);
 }
 
 // Runs call(cancellable), cancelling it when the deadline passes first.
@@ -72,42 +63,46 @@ std::string label(std::string_view service, std::string_view account) {
 std::optional<std::string> LinuxSecrets::get(std::string_view service, std::string_view account) {
   std::pair<std::string, std::string> key{service, account};
   if (auto it = known_.find(key); it != known_.end()) return it->second;
-  std::optional<std::string> value;
-  if (sessionBusReachable()) {
-    value = withDeadline(deadline_, [&](GCancellable* c) -> std::optional<std::string> {
-      GError* error = nullptr;
-      gchar* secret = secret_password_lookup_sync(schema(), c, &error, "service", key.first.c_str(),
-                                                  "account", key.second.c_str(), nullptr);
-      if (error) g_error_free(error);
-      if (!secret) return std::nullopt;
-      std::string s(secret);
-      secret_password_free(secret);
-      return s;
-    });
-  }
-  known_[key] = value;
+  if (!sessionBusReachable()) return std::nullopt;
+  auto value = withDeadline(deadline_, [&](GCancellable* c) -> std::optional<std::string> {
+    GError* error = nullptr;
+    gchar* secret = secret_password_lookup_sync(schema(), c, &error, "service", key.first.c_str(),
+                                                "account", key.second.c_str(), nullptr);
+    if (error) g_error_free(error);
+    if (!secret) return std::nullopt;
+    std::string s(secret);
+    secret_password_free(secret);
+    return s;
+  });
+  // An absent or failed read is asked again next time: a sign-in may come later.
+  if (value) known_[key] = *value;
   return value;
 }
 
 void LinuxSecrets::set(std::string_view service, std::string_view account, std::string_view value) {
   std::pair<std::string, std::string> key{service, account};
-  known_[key] = std::string(value);
-  if (!sessionBusReachable()) return;
+  if (!sessionBusReachable()) throw platform::SecretsError("세션 버스에 연결할 수 없습니다");
   std::string v(value);
-  bool stored = withDeadline(deadline_, [&](GCancellable* c) {
+  std::string reason = withDeadline(deadline_, [&](GCancellable* c) -> std::string {
     GError* error = nullptr;
     gboolean ok = secret_password_store_sync(
         schema(), SECRET_COLLECTION_DEFAULT, label(service, account).c_str(), v.c_str(), c, &error,
         "service", key.first.c_str(), "account", key.second.c_str(), nullptr);
+    std::string why = error ? error->message : (ok ? "" : "알 수 없는 오류");
     if (error) g_error_free(error);
-    return ok == TRUE;
+    return why;
   });
-  if (!stored) Log::app.error("비밀 저장소에 저장하지 못했습니다 (%{public}s)", key.second);
+  if (!reason.empty()) {
+    Log::app.error("비밀 저장소에 저장하지 못했습니다 (%{public}s): %{public}s", key.second,
+                   reason);
+    throw platform::SecretsError("비밀 저장소에 저장하지 못했습니다 (" + reason + ")");
+  }
+  known_[key] = std::move(v);
 }
 
 void LinuxSecrets::remove(std::string_view service, std::string_view account) {
   std::pair<std::string, std::string> key{service, account};
-  known_[key] = std::nullopt;
+  known_.erase(key);
   if (!sessionBusReachable()) return;
   withDeadline(deadline_, [&](GCancellable* c) {
     GError* error = nullptr;
