@@ -1,9 +1,10 @@
 # Thin wrapper: the build is CMake + Ninja.
 BUILD ?= build
 ASAN_BUILD ?= build-asan
+TSAN_BUILD ?= build-tsan
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build build-asan test test-normal test-asan bench run clean format
+.PHONY: all deps build build-asan build-tsan test test-normal test-asan test-tsan bench run clean format
 
 all: build
 
@@ -16,20 +17,30 @@ $(BUILD)/build.ninja:
 $(ASAN_BUILD)/build.ninja:
 	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMIRELO_SANITIZE=ON
 
+$(TSAN_BUILD)/build.ninja:
+	cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMIRELO_TSAN=ON
+
 build: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
 
 build-asan: deps $(ASAN_BUILD)/build.ninja
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 
-# Every test, in the normal build and under AddressSanitizer + UndefinedBehaviorSanitizer.
-test: test-normal test-asan
+build-tsan: deps $(TSAN_BUILD)/build.ninja
+	cmake --build $(TSAN_BUILD) -j $(JOBS)
+
+# Every test, in the normal build and under AddressSanitizer + UndefinedBehaviorSanitizer; the
+# tests that start threads also under ThreadSanitizer.
+test: test-normal test-asan test-tsan
 
 test-normal: build
 	cd $(BUILD) && ctest --output-on-failure
 
 test-asan: build-asan
 	cd $(ASAN_BUILD) && ctest --output-on-failure
+
+test-tsan: build-tsan
+	cd $(TSAN_BUILD) && ctest --output-on-failure
 
 bench: build
 	@if [ -x $(BUILD)/bench/mirelo_bench ]; then $(BUILD)/bench/mirelo_bench; else echo "bench: nothing to measure yet"; fi
@@ -44,4 +55,4 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD)

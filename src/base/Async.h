@@ -134,15 +134,30 @@ void spawn(Task<T> task) {
   h.resume();
 }
 
-// co_await sleepFor(clock, 0.12): resumes on the main context after the delay.
-struct SleepAwaiter {
-  Clock& clock;
-  double seconds;
+// co_await sleepFor(clock, 0.12): resumes on the main context after the delay. A task destroyed
+// while it sleeps takes its timer with it.
+class SleepAwaiter {
+ public:
+  SleepAwaiter(Clock& clock, double seconds) : clock_(clock), seconds_(seconds) {}
+  ~SleepAwaiter() {
+    if (timer_) clock_.cancel(timer_);
+  }
+  SleepAwaiter(const SleepAwaiter&) = delete;
+  SleepAwaiter& operator=(const SleepAwaiter&) = delete;
+
   bool await_ready() const noexcept { return false; }
   void await_suspend(std::coroutine_handle<> h) {
-    clock.schedule(seconds, [h] { h.resume(); });
+    timer_ = clock_.schedule(seconds_, [this, h] {
+      timer_ = 0;
+      h.resume();
+    });
   }
   void await_resume() const noexcept {}
+
+ private:
+  Clock& clock_;
+  double seconds_;
+  Clock::TimerId timer_ = 0;
 };
 inline SleepAwaiter sleepFor(Clock& clock, double seconds) {
   return {clock, seconds};
@@ -167,16 +182,28 @@ class Completion {
   }
   bool done() const { return s_->done; }
 
-  struct Awaiter {
-    std::shared_ptr<typename Completion::State> s;
-    bool await_ready() const noexcept { return s->done; }
-    void await_suspend(std::coroutine_handle<> h) { s->waiter = h; }
-    T await_resume() {
-      if (s->error) std::rethrow_exception(s->error);
-      return std::move(*s->value);
+  // Unregisters when destroyed, so a task destroyed while it waits is never resumed.
+  class Awaiter {
+   public:
+    explicit Awaiter(std::shared_ptr<typename Completion::State> s) : s_(std::move(s)) {}
+    ~Awaiter() {
+      if (waiting_ && s_->waiter == waiting_) s_->waiter = {};
     }
+    Awaiter(const Awaiter&) = delete;
+    Awaiter& operator=(const Awaiter&) = delete;
+
+    bool await_ready() const noexcept { return s_->done; }
+    void await_suspend(std::coroutine_handle<> h) { s_->waiter = waiting_ = h; }
+    T await_resume() {
+      if (s_->error) std::rethrow_exception(s_->error);
+      return std::move(*s_->value);
+    }
+
+   private:
+    std::shared_ptr<typename Completion::State> s_;
+    std::coroutine_handle<> waiting_;
   };
-  Awaiter operator co_await() const { return Awaiter{s_}; }
+  Awaiter operator co_await() const { return Awaiter(s_); }
 
  private:
   struct State {
@@ -193,7 +220,7 @@ class Completion {
 };
 
 // A one-shot or repeating timer on a Clock. Stops when destroyed, so a timer kept as a member
-// does nothing once its owner is gone; weakly() binds a callback to a weakly held owner.
+// does nothing once its owner is gone.
 class Timer {
  public:
   Timer() = default;
@@ -210,10 +237,3 @@ class Timer {
  private:
   std::shared_ptr<State> state_;
 };
-
-template <typename O, typename F>
-std::function<void()> weakly(std::weak_ptr<O> owner, F f) {
-  return [owner = std::move(owner), f = std::move(f)]() {
-    if (auto o = owner.lock()) f(*o);
-  };
-}

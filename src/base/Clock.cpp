@@ -2,6 +2,7 @@
 
 #include <glib.h>
 
+#include <atomic>
 #include <chrono>
 
 namespace {
@@ -35,9 +36,37 @@ void GLibClock::cancel(TimerId id) {
   if (id != 0) g_source_remove(static_cast<guint>(id));
 }
 
+namespace {
+
+// Work handed from another thread. The flag publishes the function to the main thread in terms
+// race detectors understand (they do not see GLib's own locks).
+struct PostedWork {
+  std::function<void()> fn;
+  std::atomic<bool> published{false};
+};
+
+gboolean runPosted(gpointer data) {
+  auto* work = static_cast<PostedWork*>(data);
+  if (work->published.load(std::memory_order_acquire)) work->fn();
+  return G_SOURCE_REMOVE;
+}
+
+void destroyPosted(gpointer data) {
+  delete static_cast<PostedWork*>(data);
+}
+
+}  // namespace
+
+// Always queued, never run on the calling thread (as g_main_context_invoke would whenever the
+// caller can acquire the main context).
 void GLibClock::post(std::function<void()> fn) {
-  auto* t = new GLibTimer{std::move(fn)};
-  g_main_context_invoke_full(nullptr, G_PRIORITY_DEFAULT, fireOnce, t, destroyTimer);
+  auto* work = new PostedWork{std::move(fn)};
+  work->published.store(true, std::memory_order_release);
+  GSource* source = g_idle_source_new();
+  g_source_set_priority(source, G_PRIORITY_DEFAULT);
+  g_source_set_callback(source, runPosted, work, destroyPosted);
+  g_source_attach(source, g_main_context_default());
+  g_source_unref(source);
 }
 
 Clock::TimerId ManualClock::schedule(double delaySeconds, std::function<void()> fn) {
