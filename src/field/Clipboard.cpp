@@ -8,14 +8,21 @@ namespace {
 class Borrowing {
  public:
   explicit Borrowing(platform::Pasteboard& pasteboard)
-      : pasteboard_(pasteboard), saved_(snapshot(pasteboard)) {}
-  ~Borrowing() { restore(pasteboard_, saved_); }
+      : pasteboard_(pasteboard),
+        saved_(snapshot(pasteboard)),
+        complete_(pasteboard.lastItemsComplete()) {}
+  ~Borrowing() {
+    if (complete_) restore(pasteboard_, saved_);
+  }
+  // A clipboard that could not be read whole is not borrowed: it stays as it is.
+  bool complete() const { return complete_; }
   Borrowing(const Borrowing&) = delete;
   Borrowing& operator=(const Borrowing&) = delete;
 
  private:
   platform::Pasteboard& pasteboard_;
   Snapshot saved_;
+  bool complete_;
 };
 
 }  // namespace
@@ -35,6 +42,7 @@ void restore(platform::Pasteboard& pasteboard, const Snapshot& snapshot) {
 Task<std::optional<std::string>> copySelection(platform::Platform services) {
   auto& pasteboard = services.pasteboard;
   Borrowing borrowing(pasteboard);
+  if (!borrowing.complete()) co_return std::nullopt;
   pasteboard.clearContents();
   services.keyboard.postShortcut(platform::Shortcut::copy);
   co_await pasteboard.awaitOwnerChange(services.clock, kShortcutWait);
@@ -44,6 +52,7 @@ Task<std::optional<std::string>> copySelection(platform::Platform services) {
 Task<void> paste(platform::Platform services, std::string text) {
   auto& pasteboard = services.pasteboard;
   Borrowing borrowing(pasteboard);
+  if (!borrowing.complete()) co_return;
   pasteboard.clearContents();
   pasteboard.writeItems(
       {{{platform::Pasteboard::kStringType, std::move(text)},

@@ -22,6 +22,10 @@ class Pasteboard {
 
   virtual ~Pasteboard() = default;
   virtual std::vector<PasteboardItem> items() = 0;
+  // Whether the last items() read the whole clipboard. One cut short (a hung or huge owner)
+  // returns nothing: the clipboard must then be left as it is, as writing it back would lose
+  // the rest.
+  virtual bool lastItemsComplete() const { return true; }
   virtual void clearContents() = 0;
   virtual void writeItems(const std::vector<PasteboardItem>& items) = 0;
   // The clipboard's text, if it holds any.

@@ -1,6 +1,7 @@
 // The X11 clipboard through GTK, against another program that owns it.
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
+#include <signal.h>
 
 #include <filesystem>
 #include <fstream>
@@ -94,6 +95,39 @@ TEST_F(ClipboardOnDesktop, TextPlacedForPastingIsOfferedAsTextAndMarkedTransient
   EXPECT_EQ(desktoptest::runPeer({"--read", "text/plain;charset=utf-8"}), base64("답글입니다"));
   EXPECT_EQ(desktoptest::runPeer({"--read", "x-kde-passwordManagerHint"}), base64("secret"));
   EXPECT_EQ(pb.string(), "답글입니다");
+}
+
+// STRING is Latin-1 and bare text/plain is ASCII: text they cannot hold is not offered there.
+TEST_F(ClipboardOnDesktop, PlainTextIsServedInEachTargetsOwnEncodingOrNotAtAll) {
+  linuxport::GtkPasteboard pb;
+  pb.writeItems({{{platform::Pasteboard::kStringType, "café"}}});
+  EXPECT_EQ(desktoptest::runPeer({"--read", "STRING"}), base64("caf\xe9"));
+  EXPECT_EQ(desktoptest::runPeer({"--read", "text/plain"}), "-");
+  pb.writeItems({{{platform::Pasteboard::kStringType, "답글 cafe"}}});
+  EXPECT_EQ(desktoptest::runPeer({"--read", "STRING"}), "-");
+  EXPECT_EQ(desktoptest::runPeer({"--read", "COMPOUND_TEXT"}), "-");
+  EXPECT_EQ(desktoptest::runPeer({"--read", "TEXT"}), base64("답글 cafe"));
+  pb.writeItems({{{platform::Pasteboard::kStringType, "plain"}}});
+  EXPECT_EQ(desktoptest::runPeer({"--read", "text/plain"}), base64("plain"));
+}
+
+// An owner that stops answering cuts the snapshot short: it reads as incomplete, not as a
+// clipboard holding less than it does.
+TEST_F(ClipboardOnDesktop, AHungOwnerCutsTheSnapshotShort) {
+  desktoptest::Peer owner(ownerArgs());
+  ASSERT_TRUE(owner.ready());
+  linuxport::GtkPasteboard pb;
+  kill(owner.pid(), SIGSTOP);
+  auto items = pb.items();
+  bool complete = pb.lastItemsComplete();
+  kill(owner.pid(), SIGCONT);
+  EXPECT_TRUE(items.empty());
+  EXPECT_FALSE(complete);
+  // Once the owner answers again (GTK asks one thing at a time), the snapshot is whole.
+  for (int i = 0; i < 10 && (items = pb.items()).empty(); ++i) {
+  }
+  EXPECT_EQ(items.size(), 1u);
+  EXPECT_TRUE(pb.lastItemsComplete());
 }
 
 }  // namespace

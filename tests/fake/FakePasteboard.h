@@ -7,7 +7,11 @@ namespace fake {
 // An in-memory clipboard of typed items.
 class FakePasteboard : public platform::Pasteboard {
  public:
-  std::vector<platform::PasteboardItem> items() override { return contents; }
+  std::vector<platform::PasteboardItem> items() override {
+    if (cutShort) return {};
+    return contents;
+  }
+  bool lastItemsComplete() const override { return !cutShort; }
   void clearContents() override;
   void writeItems(const std::vector<platform::PasteboardItem>& items) override;
   std::optional<std::string> string() override;
@@ -17,6 +21,7 @@ class FakePasteboard : public platform::Pasteboard {
 
   std::vector<platform::PasteboardItem> contents;
   int changeCount = 0;
+  bool cutShort = false;  // a snapshot cannot read everything (a hung owner)
 };
 
 }  // namespace fake

@@ -86,6 +86,16 @@ class EventfulPasteboard : public fake::FakePasteboard {
   Clock& clock_;
 };
 
+// A clipboard that cannot be read whole is left as it is: no copy, no paste, no partial restore.
+TEST_F(ClipboardBorrowing, AClipboardReadOnlyInPartIsNotBorrowed) {
+  desk.pasteboard.cutShort = true;
+  EXPECT_FALSE(fake::runToEnd(desk.clock, Clipboard::copySelection(desk.platform())));
+  fake::runToEnd(desk.clock, Clipboard::paste(desk.platform(), "draft"));
+  EXPECT_TRUE(desk.keyboard.posted.empty());
+  EXPECT_EQ(desk.pasteboard.contents, richClipboard());
+  EXPECT_EQ(desk.pasteboard.changeCount, 0);
+}
+
 TEST(ClipboardEvents, AReportedEventEndsTheWaitEarlyWithTheSameResult) {
   fake::FakeDesktop desk;
   EventfulPasteboard pasteboard(desk.clock);

@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <set>
+#include <utility>
 
 namespace linuxport {
 
@@ -19,16 +20,35 @@ bool isMetaTarget(const std::string& name) {
   return meta.count(name) > 0;
 }
 
-// The names under which X11 programs ask for plain UTF-8 text.
-const std::vector<std::string>& textAliases() {
-  static const std::vector<std::string> aliases = {platform::Pasteboard::kStringType,
-                                                   "UTF8_STRING",
-                                                   "text/plain",
-                                                   "TEXT",
-                                                   "STRING",
-                                                   "COMPOUND_TEXT"};
+// The names under which X11 programs ask for plain UTF-8 text. TEXT lets the owner choose the
+// encoding; the reply's type says it is UTF-8.
+const std::vector<std::string>& utf8Aliases() {
+  static const std::vector<std::string> aliases = {platform::Pasteboard::kStringType, "UTF8_STRING",
+                                                   "TEXT"};
   return aliases;
 }
+
+// Plain text in a target's own encoding: STRING is Latin-1, bare text/plain is ASCII. Text that
+// encoding cannot hold is not offered under that target.
+std::optional<std::string> inOwnEncoding(const std::string& target, const std::string& utf8) {
+  if (target == "text/plain") {
+    if (std::any_of(utf8.begin(), utf8.end(), [](char c) { return (c & 0x80) != 0; }))
+      return std::nullopt;
+    return utf8;
+  }
+  gsize written = 0;
+  gchar* latin1 = g_convert(utf8.data(), static_cast<gssize>(utf8.size()), "ISO-8859-1", "UTF-8",
+                            nullptr, &written, nullptr);
+  if (!latin1) return std::nullopt;
+  std::string out(latin1, written);
+  g_free(latin1);
+  return out;
+}
+
+// A snapshot asks for at most this much, for this long: a hung or huge clipboard owner must
+// not stall a trigger. A snapshot cut short is not used at all.
+constexpr double kSnapshotSeconds = 1.0;
+constexpr size_t kSnapshotBytes = 64 * 1024 * 1024;
 
 // After a program fetched the text offered for a paste, the clipboard stays until no fetch has
 // come for this long: browsers fetch the text twice 20-30 ms apart and drop the paste when the
@@ -41,7 +61,9 @@ struct Served {
   std::shared_ptr<std::function<void()>> onFetch;
   platform::PasteboardItem item;
   std::vector<std::string> names;  // target names, index = GtkTargetEntry info
+  std::vector<std::string> types;  // the type each target's reply says its bytes are
   std::vector<std::string> bytes;
+  bool secret = false;  // marked transient: never handed to a clipboard manager
 };
 
 void serve(GtkClipboard*, GtkSelectionData* data, guint info, gpointer user) {
@@ -49,7 +71,7 @@ void serve(GtkClipboard*, GtkSelectionData* data, guint info, gpointer user) {
   if (info >= served->bytes.size()) return;
   const std::string& b = served->bytes[info];
   if (served->onFetch && *served->onFetch) (*served->onFetch)();
-  gtk_selection_data_set(data, gtk_selection_data_get_target(data), 8,
+  gtk_selection_data_set(data, gdk_atom_intern(served->types[info].c_str(), FALSE), 8,
                          reinterpret_cast<const guchar*>(b.data()), static_cast<gint>(b.size()));
 }
 
@@ -71,21 +93,70 @@ platform::PasteboardItem merge(const std::vector<platform::PasteboardItem>& item
 Served* buildServed(platform::PasteboardItem item) {
   auto* s = new Served;
   s->item = std::move(item);
+  auto offer = [s](const std::string& name, const std::string& type, std::string bytes) {
+    if (std::find(s->names.begin(), s->names.end(), name) != s->names.end()) return;
+    s->names.push_back(name);
+    s->types.push_back(type);
+    s->bytes.push_back(std::move(bytes));
+  };
   const std::string* text = nullptr;
   for (const auto& [type, bytes] : s->item) {
-    s->names.push_back(type);
-    s->bytes.push_back(bytes);
+    offer(type, type, bytes);
     if (type == platform::Pasteboard::kStringType) text = &bytes;
+    if (type == platform::Pasteboard::kTransientType &&
+        bytes == platform::Pasteboard::kTransientValue)
+      s->secret = true;
   }
   if (text) {  // plain text is also offered under the other names programs ask for
-    std::string copy = *text;
-    for (const auto& alias : textAliases()) {
-      if (std::find(s->names.begin(), s->names.end(), alias) != s->names.end()) continue;
-      s->names.push_back(alias);
-      s->bytes.push_back(copy);
-    }
+    for (const auto& alias : utf8Aliases())
+      offer(alias, alias == "TEXT" ? "UTF8_STRING" : alias, *text);
+    for (const char* target : {"STRING", "text/plain"})
+      if (auto encoded = inOwnEncoding(target, *text)) offer(target, target, *encoded);
   }
   return s;
+}
+
+// One answer of the clipboard owner. Shared with GTK's callback, which may come after the
+// snapshot has given up waiting.
+struct Answer {
+  bool arrived = false;
+  GtkSelectionData* data = nullptr;
+  GMainLoop* loop = nullptr;  // set while the snapshot waits for this answer
+  guint timer = 0;
+  ~Answer() {
+    if (data) gtk_selection_data_free(data);
+  }
+};
+
+void received(GtkClipboard*, GtkSelectionData* data, gpointer user) {
+  std::unique_ptr<std::shared_ptr<Answer>> holder(static_cast<std::shared_ptr<Answer>*>(user));
+  Answer& a = **holder;
+  a.arrived = true;
+  if (data && gtk_selection_data_get_length(data) >= 0) a.data = gtk_selection_data_copy(data);
+  if (a.loop) g_main_loop_quit(a.loop);
+}
+
+gboolean timedOut(gpointer user) {
+  auto* a = static_cast<Answer*>(user);
+  a->timer = 0;
+  g_main_loop_quit(a->loop);
+  return G_SOURCE_REMOVE;
+}
+
+// Asks the owner for one target and waits until the deadline (g_get_monotonic_time) at most.
+// An answer that did not come in time has arrived = false.
+std::shared_ptr<Answer> request(GtkClipboard* clipboard, GdkAtom target, gint64 deadline) {
+  auto answer = std::make_shared<Answer>();
+  gtk_clipboard_request_contents(clipboard, target, received, new std::shared_ptr<Answer>(answer));
+  gint64 left = deadline - g_get_monotonic_time();
+  if (answer->arrived || left <= 0) return answer;
+  answer->loop = g_main_loop_new(nullptr, FALSE);
+  answer->timer = g_timeout_add(static_cast<guint>(left / 1000 + 1), timedOut, answer.get());
+  g_main_loop_run(answer->loop);
+  if (answer->timer) g_source_remove(answer->timer);
+  answer->timer = 0;
+  g_main_loop_unref(std::exchange(answer->loop, nullptr));
+  return answer;
 }
 
 }  // namespace
@@ -117,31 +188,36 @@ GtkPasteboard::~GtkPasteboard() {
 }
 
 std::vector<platform::PasteboardItem> GtkPasteboard::items() {
+  lastItemsComplete_ = false;
+  const gint64 deadline = g_get_monotonic_time() + static_cast<gint64>(kSnapshotSeconds * 1e6);
+  auto list = request(clipboard_, gdk_atom_intern_static_string("TARGETS"), deadline);
+  if (!list->arrived) return {};
   GdkAtom* targets = nullptr;
   gint count = 0;
-  if (!gtk_clipboard_wait_for_targets(clipboard_, &targets, &count) || count == 0) {
-    g_free(targets);
-    return {};
-  }
+  if (!list->data || !gtk_selection_data_get_targets(list->data, &targets, &count)) count = 0;
   platform::PasteboardItem item;
-  for (gint i = 0; i < count; ++i) {
+  size_t total = 0;
+  bool complete = true;
+  for (gint i = 0; i < count && complete; ++i) {
     gchar* name = gdk_atom_name(targets[i]);
     std::string type(name);
     g_free(name);
     if (isMetaTarget(type)) continue;
     if (std::any_of(item.begin(), item.end(), [&](const auto& p) { return p.first == type; }))
       continue;
-    GtkSelectionData* data = gtk_clipboard_wait_for_contents(clipboard_, targets[i]);
-    if (!data) continue;
-    gint length = gtk_selection_data_get_length(data);
-    if (length >= 0) {
-      const guchar* bytes = gtk_selection_data_get_data(data);
-      item.emplace_back(
-          type, std::string(reinterpret_cast<const char*>(bytes), static_cast<size_t>(length)));
-    }
-    gtk_selection_data_free(data);
+    auto answer = request(clipboard_, targets[i], deadline);
+    if (!answer->arrived) complete = false;
+    if (!answer->data) continue;
+    size_t length = static_cast<size_t>(gtk_selection_data_get_length(answer->data));
+    total += length;
+    if (total > kSnapshotBytes) complete = false;
+    if (!complete) break;
+    const guchar* bytes = gtk_selection_data_get_data(answer->data);
+    item.emplace_back(type, std::string(reinterpret_cast<const char*>(bytes), length));
   }
   g_free(targets);
+  if (!complete) return {};
+  lastItemsComplete_ = true;
   if (item.empty()) return {};
   return {item};
 }
@@ -149,6 +225,7 @@ std::vector<platform::PasteboardItem> GtkPasteboard::items() {
 void GtkPasteboard::clearContents() {
   // Owning the selection with nothing to offer: a copy that selects nothing then reads as
   // nothing, rather than as whatever another program left behind.
+  servingSecret_ = false;
   if (!emptyOwner_) emptyOwner_ = g_object_ref_sink(gtk_invisible_new());
   gtk_selection_owner_set(GTK_WIDGET(emptyOwner_), GDK_SELECTION_CLIPBOARD, GDK_CURRENT_TIME);
 }
@@ -164,9 +241,11 @@ void GtkPasteboard::writeItems(const std::vector<platform::PasteboardItem>& item
   std::vector<GtkTargetEntry> entries;
   for (size_t i = 0; i < served->names.size(); ++i)
     entries.push_back({const_cast<gchar*>(served->names[i].c_str()), 0, static_cast<guint>(i)});
+  bool secret = served->secret;
   gtk_clipboard_set_with_data(clipboard_, entries.data(), static_cast<guint>(entries.size()), serve,
                               release, served);
-  gtk_clipboard_set_can_store(clipboard_, nullptr, 0);
+  servingSecret_ = secret;
+  if (!secret) gtk_clipboard_set_can_store(clipboard_, nullptr, 0);
 }
 
 std::optional<std::string> GtkPasteboard::string() {
@@ -208,6 +287,7 @@ Task<bool> GtkPasteboard::awaitFetch(Clock& clock, double maxSeconds) {
 }
 
 void GtkPasteboard::storeForClipboardManager() {
+  if (servingSecret_) return;  // a secret is never handed on
   gtk_clipboard_store(clipboard_);
 }
 

@@ -14,14 +14,16 @@ typedef struct _GtkClipboard GtkClipboard;
 namespace linuxport {
 
 // The X11 CLIPBOARD selection through GTK 3. A snapshot asks the owner for every target it
-// offers; writing makes Mirelo the owner and serves each saved target byte for byte. Needs
-// gtk_init() first.
+// offers, within a bound of time and bytes; writing makes Mirelo the owner and serves each saved
+// target byte for byte, and plain text also under the other text targets, each in its own
+// encoding. Needs gtk_init() first.
 class GtkPasteboard : public platform::Pasteboard {
  public:
   GtkPasteboard();
   ~GtkPasteboard() override;
 
   std::vector<platform::PasteboardItem> items() override;
+  bool lastItemsComplete() const override { return lastItemsComplete_; }
   void clearContents() override;
   void writeItems(const std::vector<platform::PasteboardItem>& items) override;
   std::optional<std::string> string() override;
@@ -32,12 +34,15 @@ class GtkPasteboard : public platform::Pasteboard {
 
   // Counts owner changes seen (another program copied, or Mirelo wrote).
   unsigned long changeCount() const { return changes_; }
-  // Hands what Mirelo serves to a clipboard manager, if one runs (call before quitting).
+  // Hands what Mirelo serves to a clipboard manager, if one runs (call before quitting); an item
+  // marked transient is never handed on.
   void storeForClipboardManager();
 
  private:
   GtkClipboard* clipboard_;
   unsigned long changes_ = 0;
+  bool lastItemsComplete_ = true;
+  bool servingSecret_ = false;
   Task<bool> awaitSignal(Clock& clock, double maxSeconds, std::function<void()>& hook,
                          double margin);
   void ownerChanged();
