@@ -1,5 +1,7 @@
 #include "platform/linux/CurlHttp.h"
 
+#include <glib.h>
+
 #include <algorithm>
 #include <cctype>
 #include <variant>
@@ -102,7 +104,9 @@ void configure(CurlHttp::Transfer& t) {
   curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(e, CURLOPT_TIMEOUT_MS, static_cast<long>(r.timeoutSeconds * 1000.0));
   curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  // A redirect never leaves https: a draft sent encrypted is never resent in the clear.
+  bool secure = g_ascii_strncasecmp(r.url.c_str(), "https:", 6) == 0;
+  curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, secure ? "https" : "http,https");
   curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
   curl_easy_setopt(e, CURLOPT_MAXREDIRS, 5L);
   curl_easy_setopt(e, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(t.maxBodyBytes));
