@@ -203,7 +203,7 @@ void Logger::write(Level level, std::string_view fmt, const std::vector<Arg>& ar
                   "SYSLOG_IDENTIFIER=mirelo", "SUBSYSTEM=%s", kSubsystem, "CATEGORY=%s",
                   category_.c_str(), nullptr);
   static const bool toStderr = !stderrIsJournal();
-  if (toStderr)
+  if (toStderr && stderrWanted)
     std::fprintf(stderr, "mirelo [%s] %s: %s\n", category_.c_str(), levelWord(level),
                  message.c_str());
 }

@@ -166,7 +166,8 @@ class Run {
       say("\n트리거 키를 합성합니다 (상주 인스턴스가 받습니다)");
       p_.keyboard.postTriggerTap();
       co_await sleepFor(p_.clock, kAfterFire);
-      say("합성 완료 — 결과는 이 아래 [app] 로그에 이어집니다");
+      say("합성 완료 — 결과는 상주 인스턴스의 로그에 남습니다 (그 인스턴스의 터미널, 또는 "
+          "journalctl -t mirelo)");
     }
     co_return kExitDone;
   }

@@ -34,10 +34,16 @@ TEST(LogCapture, KeepsCategoryLevelAndMessage) {
   EXPECT_TRUE(capture.contains("api", Log::Level::notice, "7자"));
 }
 
-TEST(LogPriority, MapsLevelsToJournalPriorities) {
-  EXPECT_EQ(Log::priority(Log::Level::info), 6);
-  EXPECT_EQ(Log::priority(Log::Level::notice), 5);
-  EXPECT_EQ(Log::priority(Log::Level::error), 3);
+// A report printed on stdout turns stderr off, so a terminal shows each line once.
+TEST(LogStderr, TurnedOffWritesNothingThere) {
+  testing::internal::CaptureStderr();
+  Log::setStderrEnabled(false);
+  Log::app.notice("꺼진 동안의 줄");
+  Log::setStderrEnabled(true);
+  Log::app.notice("다시 켠 뒤의 줄");
+  std::string written = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(written.find("꺼진 동안의 줄"), std::string::npos);
+  EXPECT_NE(written.find("다시 켠 뒤의 줄"), std::string::npos);
 }
 
 }  // namespace

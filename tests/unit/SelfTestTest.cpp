@@ -67,7 +67,9 @@ TEST_F(Diagnosis, FireIsNoApplicationAndTapsAtTheEnd) {
   editor.setText("draft text", {0, 0});
   EXPECT_EQ(run({"--diagnose", "--fire"}), 0);
   EXPECT_EQ(desk.keyboard.triggerTaps, 1);
-  EXPECT_EQ(lines.back(), "합성 완료 — 결과는 이 아래 [app] 로그에 이어집니다");
+  EXPECT_EQ(lines.back(),
+            "합성 완료 — 결과는 상주 인스턴스의 로그에 남습니다 (그 인스턴스의 터미널, 또는 "
+            "journalctl -t mirelo)");
   for (const auto& l : lines)
     EXPECT_EQ(l.find("앞으로 불렀습니다"), std::string::npos);
 }
