@@ -89,7 +89,7 @@ std::string endpoint(std::string_view base, std::string_view component) {
   return path + "/" + std::string(component) + std::string(base.substr(pathEnd));
 }
 
-Task<std::string> rewrite(platform::Platform& p, std::string text,
+Task<std::string> rewrite(platform::Platform p, std::string text,
                           std::optional<std::string> instruction, std::optional<Json> kb) {
   std::string token = tokenOrThrow(p);
   Json body = requestBody("text", text, kb);
@@ -107,7 +107,7 @@ Task<std::string> rewrite(platform::Platform& p, std::string text,
   throwFailure(p, response.status, answer, true);
 }
 
-Task<Generated> generate(platform::Platform& p, std::string context, std::optional<Json> kb,
+Task<Generated> generate(platform::Platform p, std::string context, std::optional<Json> kb,
                          std::optional<std::string> sourcePost) {
   std::string token = tokenOrThrow(p);
   Json body = requestBody("context", context, kb);
@@ -127,7 +127,7 @@ Task<Generated> generate(platform::Platform& p, std::string context, std::option
   throwFailure(p, response.status, answer, false);
 }
 
-Task<Usage> usage(platform::Platform& p) {
+Task<Usage> usage(platform::Platform p) {
   std::string token = tokenOrThrow(p);
   HttpRequest r = request(p, "usage", token);
   r.timeoutSeconds = kUsageTimeoutSeconds;

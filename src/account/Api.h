@@ -51,11 +51,11 @@ struct Generated {
 inline constexpr double kWriteTimeoutSeconds = 45;
 inline constexpr double kUsageTimeoutSeconds = 10;
 
-Task<std::string> rewrite(platform::Platform& p, std::string text,
+Task<std::string> rewrite(platform::Platform p, std::string text,
                           std::optional<std::string> instruction, std::optional<Json> kb);
-Task<Generated> generate(platform::Platform& p, std::string context, std::optional<Json> kb,
+Task<Generated> generate(platform::Platform p, std::string context, std::optional<Json> kb,
                          std::optional<std::string> sourcePost);
-Task<Usage> usage(platform::Platform& p);
+Task<Usage> usage(platform::Platform p);
 
 // base with one path component appended ("https://host/api" + "usage" → "https://host/api/usage").
 std::string endpoint(std::string_view base, std::string_view component);

@@ -261,7 +261,7 @@ void AppDelegate::remember(const Reply& reply, const FocusedField& field) {
   headless().ingest(std::move(note), std::move(title), std::move(context), "ko");
 }
 
-Task<AppDelegate::Reply> AppDelegate::rewriteStep(platform::Platform& p, KnowledgeBase& kb,
+Task<AppDelegate::Reply> AppDelegate::rewriteStep(platform::Platform p, KnowledgeBase& kb,
                                                   std::string draft,
                                                   std::optional<std::string> instruction,
                                                   bool useTarn) {
@@ -274,7 +274,7 @@ Task<AppDelegate::Reply> AppDelegate::rewriteStep(platform::Platform& p, Knowled
   co_return Reply{std::move(text), std::nullopt, std::nullopt};
 }
 
-Task<AppDelegate::Reply> AppDelegate::generateStep(platform::Platform& p, KnowledgeBase& kb,
+Task<AppDelegate::Reply> AppDelegate::generateStep(platform::Platform p, KnowledgeBase& kb,
                                                    PageContext::Reading reading) {
   std::optional<Json> knowledge = co_await knowledgeFor(kb, reading.text, reading.recipient);
   Api::Generated generated =

@@ -79,9 +79,9 @@ class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
   void requestFailed(const FocusedField& field, const std::string& description);
   void remember(const Reply& reply, const FocusedField& field);
 
-  static Task<Reply> rewriteStep(platform::Platform& p, KnowledgeBase& kb, std::string draft,
+  static Task<Reply> rewriteStep(platform::Platform p, KnowledgeBase& kb, std::string draft,
                                  std::optional<std::string> instruction, bool useTarn);
-  static Task<Reply> generateStep(platform::Platform& p, KnowledgeBase& kb,
+  static Task<Reply> generateStep(platform::Platform p, KnowledgeBase& kb,
                                   PageContext::Reading reading);
 
   platform::Platform p_;
