@@ -40,8 +40,9 @@ TEST(KeyringSession, StoresReplacesReadsAndRemovesTheToken) {
   Keychain::remove(check, "another-account");
 }
 
-// A bus on which no Secret Service can be started: signed out, quickly.
-TEST(KeyringSession, MissingServiceReadsSignedOutWithinTwoSeconds) {
+// A bus on which no Secret Service can be started: signed out, without waiting out the bus's
+// 25 s activation time-out (the bound leaves room for sanitizers on busy cores).
+TEST(KeyringSession, MissingServiceReadsSignedOutWithoutWaitingForActivation) {
   namespace fs = std::filesystem;
   fs::path dir = fs::temp_directory_path() / ("mirelo-bus-" + std::to_string(getpid()));
   fs::create_directories(dir / "services");
@@ -72,7 +73,7 @@ TEST(KeyringSession, MissingServiceReadsSignedOutWithinTwoSeconds) {
     linuxport::LinuxSecrets secrets;
     EXPECT_FALSE(Keychain::get(secrets, Keychain::kSessionToken));
   }
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
   setenv("DBUS_SESSION_BUS_ADDRESS", saved.c_str(), 1);
   kill(busPid, SIGTERM);
   std::error_code ignored;  // the daemon may still be removing its socket
