@@ -3,15 +3,15 @@
 #include <atspi/atspi.h>
 
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <optional>
-#include <set>
 #include <string>
-#include <unordered_map>
 
 #include "platform/Accessibility.h"
 #include "platform/linux/AtspiElement.h"
+#include "platform/linux/AtspiFocus.h"
+#include "platform/linux/AtspiObjects.h"
+#include "platform/linux/AtspiWake.h"
 
 namespace linuxport {
 
@@ -24,8 +24,6 @@ class AtspiAccessibility : public platform::Accessibility {
   // Upper bound of one call into an application, also while libatspi would otherwise wait up
   // to 15 s for an application it has only just seen.
   static constexpr int kCallTimeoutMs = 800;
-  // Upper bound of each session-bus question of the trust check.
-  static constexpr int kBusTimeoutMs = 500;
 
   AtspiAccessibility();
   ~AtspiAccessibility() override;
@@ -64,13 +62,6 @@ class AtspiAccessibility : public platform::Accessibility {
   std::optional<std::int32_t> processId(const platform::ElementRef& element);
 
  private:
-  static void onFocusEvent(AtspiEvent* event, void* self);
-  void focusChanged(AtspiAccessible* source, bool gained);
-  platform::ElementRef searchActiveWindows();
-  platform::ElementRef adopt(AtspiAccessible* accessible);
-  std::optional<std::int32_t> pidOf(AtspiAccessible* accessible);
-  bool focusedHasRole(AtspiRole role);
-
   std::optional<platform::AXValue> objectAttribute(AtspiAccessible* a, std::string_view name);
   std::optional<platform::AXValue> parentOf(AtspiAccessible* a);
   std::optional<platform::AXValue> childrenOf(AtspiAccessible* a);
@@ -80,13 +71,9 @@ class AtspiAccessibility : public platform::Accessibility {
 
   bool available_ = false;
   platform::ElementRef systemWide_;
-  platform::ElementRef tracked_;  // the element that last gained focus
-  AtspiEventListener* listener_ = nullptr;
-  std::unordered_map<AtspiAccessible*, std::weak_ptr<AtspiElement>> interned_;
-  size_t purgeAt_ = 1024;
-  std::map<std::int32_t, std::weak_ptr<AtspiElement>> applications_;
-  std::map<std::int32_t, std::set<std::string, std::less<>>> woken_;  // per-pid bookkeeping
-  std::map<std::string, std::int32_t, std::less<>> pidsByBusName_;
+  AtspiObjects objects_;
+  AtspiFocus focus_;
+  AtspiWake wake_;
 };
 
 }  // namespace linuxport
