@@ -1,9 +1,11 @@
 # Thin wrapper: the build is CMake + Ninja.
 BUILD ?= build
 ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+FUZZ_RUNS ?= 20000
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build build-asan test test-normal test-asan bench run clean format
+.PHONY: all deps build build-asan test test-normal test-asan fuzz bench run clean format
 
 all: build
 
@@ -22,14 +24,25 @@ build: deps $(BUILD)/build.ninja
 build-asan: deps $(ASAN_BUILD)/build.ninja
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 
-# Every test, in the normal build and under AddressSanitizer + UndefinedBehaviorSanitizer.
-test: test-normal test-asan
+# Every test, in the normal build and under AddressSanitizer + UndefinedBehaviorSanitizer,
+# and a bounded run of each fuzzer.
+test: test-normal test-asan fuzz
 
 test-normal: build
 	cd $(BUILD) && ctest --output-on-failure
 
 test-asan: build-asan
 	cd $(ASAN_BUILD) && ctest --output-on-failure
+
+$(FUZZ_BUILD)/build.ninja:
+	cmake -S tests/fuzz -B $(FUZZ_BUILD) -G Ninja -DCMAKE_CXX_COMPILER=clang++
+
+# What other programs send Mirelo (AT-SPI replies, the sign-in redirect), FUZZ_RUNS inputs each.
+fuzz: deps $(FUZZ_BUILD)/build.ninja
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	@for f in $(FUZZ_BUILD)/fuzz_*; do \
+	  echo "fuzz: $$f"; $$f -runs=$(FUZZ_RUNS) -max_len=4096 || exit 1; \
+	done
 
 bench: build
 	@if [ -x $(BUILD)/bench/mirelo_bench ]; then $(BUILD)/bench/mirelo_bench; else echo "bench: nothing to measure yet"; fi
@@ -44,4 +57,4 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
