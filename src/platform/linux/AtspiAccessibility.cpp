@@ -16,9 +16,18 @@ using platform::AXValue;
 using platform::ElementRef;
 using platform::TextRange;
 
-AtspiAccessibility::AtspiAccessibility()
+namespace {
+
+Clock& realClock() {
+  static GLibClock clock;
+  return clock;
+}
+
+}  // namespace
+
+AtspiAccessibility::AtspiAccessibility(Clock* clock)
     : systemWide_(std::make_shared<AtspiElement>(AtspiElement::Kind::systemWide, 0)),
-      focus_(objects_) {
+      focus_(objects_, clock ? *clock : realClock(), kCallTimeoutMs) {
   if (!AtspiTrust::busAnswers()) return;
   atspi_set_timeout(kCallTimeoutMs, kCallTimeoutMs);
   atspi_init();
@@ -45,6 +54,14 @@ bool AtspiAccessibility::isTerminalFocused() {
   return available_ && focus_.terminalFocused();
 }
 
+std::optional<std::int32_t> AtspiAccessibility::trackedProcessId() const {
+  return focus_.trackedPid();
+}
+
+void AtspiAccessibility::setFrontmostPid(std::function<std::optional<std::int32_t>()> pid) {
+  focus_.setFrontmostPid(std::move(pid));
+}
+
 std::optional<std::int32_t> AtspiAccessibility::processId(const ElementRef& element) {
   auto* e = asAtspi(element);
   if (!e) return std::nullopt;
@@ -65,8 +82,8 @@ std::optional<AXValue> AtspiAccessibility::copyAttribute(const ElementRef& eleme
     }
     case AtspiElement::Kind::application: {
       if (name == "AXFocusedUIElement") {
-        auto focused = focus_.focusedElement();
-        if (focused && processId(focused) == e->pid()) return AXValue(focused);
+        if (!available_) return std::nullopt;
+        if (auto focused = focus_.focusedElementOf(e->pid())) return AXValue(focused);
         return std::nullopt;
       }
       if (wake_.isSet(e->pid(), name)) return AXValue(true);

@@ -3,10 +3,12 @@
 #include <atspi/atspi.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 
+#include "base/Clock.h"
 #include "platform/Accessibility.h"
 #include "platform/linux/AtspiElement.h"
 #include "platform/linux/AtspiFocus.h"
@@ -25,7 +27,8 @@ class AtspiAccessibility : public platform::Accessibility {
   // to 15 s for an application it has only just seen.
   static constexpr int kCallTimeoutMs = 800;
 
-  AtspiAccessibility();
+  // clock (the real one when null) times how long another application keeps Mirelo waiting.
+  explicit AtspiAccessibility(Clock* clock = nullptr);
   ~AtspiAccessibility() override;
   AtspiAccessibility(const AtspiAccessibility&) = delete;
   AtspiAccessibility& operator=(const AtspiAccessibility&) = delete;
@@ -52,12 +55,19 @@ class AtspiAccessibility : public platform::Accessibility {
 
   // Whether the accessibility bus could be reached when this object was made.
   bool available() const { return available_; }
-  // The focused element of the desktop, or null.
+  // The focused element of the application in front, or null. Calls into applications: for a
+  // trigger only.
   platform::ElementRef focusedElement();
-  // Secure input for the keyboard port: the focused element is a password field.
+  // Secure input for the keyboard port: the focused element is a password field. From the
+  // focus events alone, so that a periodic check never calls into another application.
   bool isPasswordFieldFocused();
-  // The focused element is a terminal (which copies and pastes with Ctrl+Shift+C / V).
+  // The focused element is a terminal (which copies and pastes with Ctrl+Shift+C / V). From
+  // the focus events alone.
   bool isTerminalFocused();
+  // The process of the element that last gained focus, without a call.
+  std::optional<std::int32_t> trackedProcessId() const;
+  // The process in front as the window system tells it: the focused element must belong to it.
+  void setFrontmostPid(std::function<std::optional<std::int32_t>()> pid);
   // The process of the application that element belongs to.
   std::optional<std::int32_t> processId(const platform::ElementRef& element);
 

@@ -28,6 +28,14 @@ platform::ElementRef AtspiObjects::application(std::int32_t pid) {
   return element;
 }
 
+std::optional<std::int32_t> AtspiObjects::knownPidOf(AtspiAccessible* accessible) const {
+  AtspiApplication* app = accessible->parent.app;
+  if (!app || !app->bus_name) return std::nullopt;
+  auto it = pidsByBusName_.find(app->bus_name);
+  if (it == pidsByBusName_.end()) return std::nullopt;
+  return it->second;
+}
+
 std::optional<std::int32_t> AtspiObjects::pidOf(AtspiAccessible* accessible) {
   AtspiApplication* app = accessible->parent.app;
   if (!app || !app->bus_name) return std::nullopt;

@@ -23,6 +23,8 @@ class AtspiObjects {
   platform::ElementRef application(std::int32_t pid);
   // The process of the application the object belongs to (asked once per application).
   std::optional<std::int32_t> pidOf(AtspiAccessible* accessible);
+  // The process when it has been asked before, without a call.
+  std::optional<std::int32_t> knownPidOf(AtspiAccessible* accessible) const;
 
  private:
   std::unordered_map<AtspiAccessible*, std::weak_ptr<AtspiElement>> interned_;

@@ -19,11 +19,18 @@ bool first(DBusMessage* reply, const char* signature, DBusMessageIter* it) {
   return hasSignature(reply, signature) && dbus_message_iter_init(reply, it);
 }
 
-// Reads the basic value under the iterator, whose type the caller has checked, and moves on.
+// The basic value under the iterator, whose type the caller has checked.
 template <typename T>
-T basic(DBusMessageIter* it) {
+T peek(DBusMessageIter* it) {
   T value{};
   dbus_message_iter_get_basic(it, &value);
+  return value;
+}
+
+// The basic value under the iterator, and on to the next.
+template <typename T>
+T basic(DBusMessageIter* it) {
+  T value = peek<T>(it);
   dbus_message_iter_next(it);
   return value;
 }
@@ -50,7 +57,7 @@ void forEachElement(DBusMessageIter* it, F visit) {
 // An "as" under the iterator.
 void interfacesFrom(DBusMessageIter* it, Item& item) {
   forEachElement(it, [&](DBusMessageIter* i) {
-    const char* name = basic<const char*>(i);
+    const char* name = peek<const char*>(i);
     if (std::strcmp(name, "org.a11y.atspi.Text") == 0) item.text = true;
     if (std::strcmp(name, "org.a11y.atspi.Component") == 0) item.component = true;
   });
@@ -61,7 +68,7 @@ std::uint64_t statesFrom(DBusMessageIter* it) {
   std::uint64_t states = 0;
   int word = 0;
   forEachElement(it, [&](DBusMessageIter* i) {
-    auto bits = basic<dbus_uint32_t>(i);
+    auto bits = peek<dbus_uint32_t>(i);
     if (word < 2) states |= std::uint64_t(bits) << (32 * word++);
   });
   return states;

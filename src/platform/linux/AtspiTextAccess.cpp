@@ -175,6 +175,8 @@ bool writeWholeText(AtspiAccessible* a, const std::string& value) {
   return true;
 }
 
+// The new text goes in after the selection before the selection is deleted, so that a field
+// that refuses the text keeps the user's; a failed delete takes the new text out again.
 bool replaceSelection(AtspiAccessible* a, const std::string& value) {
   GPtr<AtspiEditableText> editable(atspi_accessible_get_editable_text_iface(a), g_object_unref);
   auto t = textOf(a);
@@ -182,18 +184,22 @@ bool replaceSelection(AtspiAccessible* a, const std::string& value) {
   auto span = selectionOrCaret(t.get());
   if (!span) return false;
   std::string text = fitForField(a, value);
+  auto length = static_cast<gint>(g_utf8_strlen(text.c_str(), -1));
   GError* error = nullptr;
+  // The length is in bytes, although every offset counts characters.
+  gboolean inserted = atspi_editable_text_insert_text(editable.get(), span->end, text.c_str(),
+                                                      static_cast<gint>(text.size()), &error);
+  if (failed(error) || !inserted) return false;
   if (span->end > span->start) {
     gboolean deleted =
         atspi_editable_text_delete_text(editable.get(), span->start, span->end, &error);
-    if (failed(error) || !deleted) return false;
+    if (failed(error) || !deleted) {
+      atspi_editable_text_delete_text(editable.get(), span->end, span->end + length, &error);
+      failed(error);
+      return false;
+    }
   }
-  // The length is in bytes, although every offset counts characters.
-  gboolean inserted = atspi_editable_text_insert_text(editable.get(), span->start, text.c_str(),
-                                                      static_cast<gint>(text.size()), &error);
-  if (failed(error) || !inserted) return false;
-  atspi_text_set_caret_offset(
-      t.get(), span->start + static_cast<gint>(g_utf8_strlen(text.c_str(), -1)), &error);
+  atspi_text_set_caret_offset(t.get(), span->start + length, &error);
   failed(error);
   return true;
 }
