@@ -189,7 +189,9 @@ bool replaceSelection(AtspiAccessible* a, const std::string& value) {
   // The length is in bytes, although every offset counts characters.
   gboolean inserted = atspi_editable_text_insert_text(editable.get(), span->end, text.c_str(),
                                                       static_cast<gint>(text.size()), &error);
-  if (failed(error) || !inserted) return false;
+  // A toolkit may report success for text its field refused: the text must be there.
+  if (failed(error) || !inserted || textBetween(t.get(), span->end, span->end + length) != text)
+    return false;
   if (span->end > span->start) {
     gboolean deleted =
         atspi_editable_text_delete_text(editable.get(), span->start, span->end, &error);
