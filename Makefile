@@ -2,9 +2,11 @@
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
+FUZZ_BUILD ?= build-fuzz
+FUZZ_RUNS ?= 20000
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build build-asan build-tsan test test-normal test-asan test-tsan bench run clean format
+.PHONY: all deps build build-asan build-tsan test test-normal test-asan test-tsan fuzz bench run clean format
 
 all: build
 
@@ -30,8 +32,8 @@ build-tsan: deps $(TSAN_BUILD)/build.ninja
 	cmake --build $(TSAN_BUILD) -j $(JOBS)
 
 # Every test, in the normal build and under AddressSanitizer + UndefinedBehaviorSanitizer; the
-# tests that start threads also under ThreadSanitizer.
-test: test-normal test-asan test-tsan
+# tests that start threads also under ThreadSanitizer; a bounded run of each fuzzer.
+test: test-normal test-asan test-tsan fuzz
 
 test-normal: build
 	cd $(BUILD) && ctest --output-on-failure
@@ -41,6 +43,16 @@ test-asan: build-asan
 
 test-tsan: build-tsan
 	cd $(TSAN_BUILD) && ctest --output-on-failure
+
+$(FUZZ_BUILD)/build.ninja:
+	cmake -S tests/fuzz -B $(FUZZ_BUILD) -G Ninja -DCMAKE_CXX_COMPILER=clang++
+
+# What other programs send Mirelo (AT-SPI replies, the sign-in redirect), FUZZ_RUNS inputs each.
+fuzz: deps $(FUZZ_BUILD)/build.ninja
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	@for f in $(FUZZ_BUILD)/fuzz_*; do \
+	  echo "fuzz: $$f"; $$f -runs=$(FUZZ_RUNS) -max_len=4096 || exit 1; \
+	done
 
 bench: build
 	@if [ -x $(BUILD)/bench/mirelo_bench ]; then $(BUILD)/bench/mirelo_bench; else echo "bench: nothing to measure yet"; fi
@@ -55,4 +67,4 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD)

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <thread>
 
+#include "account/LoopbackRequest.h"
 #include "base/Async.h"
 #include "base/Clock.h"
 
@@ -15,11 +16,7 @@
 // delivered once, on the main context.
 class LoopbackListener {
  public:
-  struct Callback {
-    std::optional<std::string> code;
-    std::optional<std::string> state;
-    std::optional<std::string> error;
-  };
+  using Callback = LoopbackRequest::Callback;
 
   static constexpr double kTimeoutSeconds = 300;
 

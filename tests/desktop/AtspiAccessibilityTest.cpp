@@ -1,6 +1,8 @@
 // The accessibility port against the GTK 3 fixture application, inside tests/desktop/session.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -146,6 +148,17 @@ TEST_F(AtspiDesktop, EmptyFieldShowsOnlyItsPlaceholder) {
   EXPECT_FALSE(bounds(entry, TextRange{0, 0})) << "no character to place a caret at";
 }
 
+// A field that refuses the new text keeps the selection it was to replace.
+TEST_F(AtspiDesktop, RefusedReplacementKeepsTheSelectedText) {
+  FixtureApp app({"--windows=editor", "--focus=entry", "--entry=안녕하세요 반갑습니다"});
+  ASSERT_TRUE(app.ready());
+  auto entry = focusedWithRole("AXTextField");
+  ASSERT_TRUE(entry);
+  ASSERT_TRUE(ax.setAttribute(entry, "AXSelectedTextRange", AXValue(TextRange{6, 5})));
+  EXPECT_FALSE(ax.setAttribute(entry, "AXSelectedText", AXValue(std::string("거부될 글"))));
+  EXPECT_EQ(app.text("entry"), "안녕하세요 반갑습니다");
+}
+
 TEST_F(AtspiDesktop, PasswordFieldNeverGivesItsText) {
   FixtureApp app({"--windows=editor", "--focus=password", "--password=s3cret!"});
   ASSERT_TRUE(app.ready());
@@ -253,6 +266,65 @@ TEST_F(AtspiDesktop, WalksTheMailWindow) {
   EXPECT_LT(sender->y, marker->y);
   EXPECT_LT(marker->y, composerFrame->y);
   EXPECT_GE(texts.size(), 10u);
+}
+
+// The focused element counts only while its application's window is in front.
+TEST_F(AtspiDesktop, FocusOfAnApplicationNotInFrontIsNeverUsed) {
+  FixtureApp back({"--windows=editor", "--focus=entry", "--entry=뒤"});
+  FixtureApp front({"--windows=editor", "--focus=entry", "--entry=앞"});
+  ASSERT_TRUE(back.ready() && front.ready());
+  front.focus("entry");
+  ElementRef entry;
+  ASSERT_TRUE(pumpUntil([&] {
+    entry = element(ax.systemWide(), "AXFocusedUIElement");
+    return entry && string(entry, "AXValue") == "앞";
+  }));
+  std::optional<std::int32_t> inFront = back.pid();
+  ax.setFrontmostPid([&] { return inFront; });
+  EXPECT_FALSE(ax.focusedElement()) << "the application in front has no focused element";
+  inFront = front.pid();
+  EXPECT_EQ(ax.focusedElement(), entry);
+}
+
+// A stopped application never stalls the periodic checks, costs at most one bounded wait over
+// several triggers, and leaves the other applications' fields readable and writable.
+TEST_F(AtspiDesktop, StoppedApplicationCostsAtMostOneWait) {
+  FixtureApp hung({"--windows=editor", "--focus=entry", "--entry=멈춘 앱"});
+  ASSERT_TRUE(hung.ready());
+  ASSERT_TRUE(focusedWithRole("AXTextField"));
+  ASSERT_EQ(::kill(hung.pid(), SIGSTOP), 0);
+  struct Resume {
+    int pid;
+    ~Resume() { ::kill(pid, SIGCONT); }
+  } resume{hung.pid()};
+  // Generous bounds for a sanitizer build on busy cores; each wait takes kCallTimeoutMs.
+  auto wait = std::chrono::milliseconds(linuxport::AtspiAccessibility::kCallTimeoutMs);
+  auto seconds = [start = std::chrono::steady_clock::now()] {
+    return std::chrono::steady_clock::now() - start;
+  };
+
+  for (int i = 0; i < 20; ++i) {
+    ax.isPasswordFieldFocused();
+    ax.isTerminalFocused();
+    ax.trackedProcessId();
+  }
+  EXPECT_LT(seconds(), 2 * wait) << "the periodic checks call no application";
+
+  linuxport::AtspiAccessibility fresh;  // has seen no focus event: each trigger searches
+  auto searches = seconds();
+  for (int i = 0; i < 6; ++i)
+    EXPECT_FALSE(fresh.focusedElement());
+  EXPECT_LT(seconds() - searches, 3 * wait) << "one wait, then the stopped application is skipped";
+
+  FixtureApp other({"--windows=editor", "--focus=entry", "--entry=살아 있는 앱"});
+  ASSERT_TRUE(other.ready());
+  other.focus("entry");
+  auto entry = focusedWithRole("AXTextField");
+  ASSERT_TRUE(entry);
+  EXPECT_EQ(string(entry, "AXValue"), "살아 있는 앱");
+  ASSERT_TRUE(ax.setAttribute(entry, "AXValue", AXValue(std::string("고친 글"))));
+  EXPECT_EQ(other.text("entry"), "고친 글");
+  EXPECT_EQ(string(fresh.focusedElement(), "AXValue"), "고친 글");
 }
 
 TEST_F(AtspiDesktop, TerminalIsRecognisedAndKeepsItsText) {

@@ -3,15 +3,17 @@
 #include <atspi/atspi.h>
 
 #include <cstdint>
-#include <map>
+#include <functional>
 #include <memory>
 #include <optional>
-#include <set>
 #include <string>
-#include <unordered_map>
 
+#include "base/Clock.h"
 #include "platform/Accessibility.h"
 #include "platform/linux/AtspiElement.h"
+#include "platform/linux/AtspiFocus.h"
+#include "platform/linux/AtspiObjects.h"
+#include "platform/linux/AtspiWake.h"
 
 namespace linuxport {
 
@@ -24,10 +26,9 @@ class AtspiAccessibility : public platform::Accessibility {
   // Upper bound of one call into an application, also while libatspi would otherwise wait up
   // to 15 s for an application it has only just seen.
   static constexpr int kCallTimeoutMs = 800;
-  // Upper bound of each session-bus question of the trust check.
-  static constexpr int kBusTimeoutMs = 500;
 
-  AtspiAccessibility();
+  // clock (the real one when null) times how long another application keeps Mirelo waiting.
+  explicit AtspiAccessibility(Clock* clock = nullptr);
   ~AtspiAccessibility() override;
   AtspiAccessibility(const AtspiAccessibility&) = delete;
   AtspiAccessibility& operator=(const AtspiAccessibility&) = delete;
@@ -54,23 +55,23 @@ class AtspiAccessibility : public platform::Accessibility {
 
   // Whether the accessibility bus could be reached when this object was made.
   bool available() const { return available_; }
-  // The focused element of the desktop, or null.
+  // The focused element of the application in front, or null. Calls into applications: for a
+  // trigger only.
   platform::ElementRef focusedElement();
-  // Secure input for the keyboard port: the focused element is a password field.
+  // Secure input for the keyboard port: the focused element is a password field. From the
+  // focus events alone, so that a periodic check never calls into another application.
   bool isPasswordFieldFocused();
-  // The focused element is a terminal (which copies and pastes with Ctrl+Shift+C / V).
+  // The focused element is a terminal (which copies and pastes with Ctrl+Shift+C / V). From
+  // the focus events alone.
   bool isTerminalFocused();
+  // The process of the element that last gained focus, without a call.
+  std::optional<std::int32_t> trackedProcessId() const;
+  // The process in front as the window system tells it: the focused element must belong to it.
+  void setFrontmostPid(std::function<std::optional<std::int32_t>()> pid);
   // The process of the application that element belongs to.
   std::optional<std::int32_t> processId(const platform::ElementRef& element);
 
  private:
-  static void onFocusEvent(AtspiEvent* event, void* self);
-  void focusChanged(AtspiAccessible* source, bool gained);
-  platform::ElementRef searchActiveWindows();
-  platform::ElementRef adopt(AtspiAccessible* accessible);
-  std::optional<std::int32_t> pidOf(AtspiAccessible* accessible);
-  bool focusedHasRole(AtspiRole role);
-
   std::optional<platform::AXValue> objectAttribute(AtspiAccessible* a, std::string_view name);
   std::optional<platform::AXValue> parentOf(AtspiAccessible* a);
   std::optional<platform::AXValue> childrenOf(AtspiAccessible* a);
@@ -80,13 +81,9 @@ class AtspiAccessibility : public platform::Accessibility {
 
   bool available_ = false;
   platform::ElementRef systemWide_;
-  platform::ElementRef tracked_;  // the element that last gained focus
-  AtspiEventListener* listener_ = nullptr;
-  std::unordered_map<AtspiAccessible*, std::weak_ptr<AtspiElement>> interned_;
-  size_t purgeAt_ = 1024;
-  std::map<std::int32_t, std::weak_ptr<AtspiElement>> applications_;
-  std::map<std::int32_t, std::set<std::string, std::less<>>> woken_;  // per-pid bookkeeping
-  std::map<std::string, std::int32_t, std::less<>> pidsByBusName_;
+  AtspiObjects objects_;
+  AtspiFocus focus_;
+  AtspiWake wake_;
 };
 
 }  // namespace linuxport

@@ -4,6 +4,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "platform/linux/AtspiReplies.h"
 #include "platform/linux/AtspiRoles.h"
 #include "platform/linux/DBusBatch.h"
 
@@ -13,84 +14,10 @@ namespace {
 
 using platform::AXValue;
 
-constexpr const char* kItemsSignature = "a((so)(so)(so)iiassusau)";
 constexpr const char* kRootPath = "/org/a11y/atspi/accessible/root";
 constexpr const char* kTextInterface = "org.a11y.atspi.Text";
 constexpr const char* kAccessibleInterface = "org.a11y.atspi.Accessible";
 constexpr const char* kNullPath = "/org/a11y/atspi/null";
-
-template <typename T>
-T basic(DBusMessageIter* it) {
-  T value{};
-  dbus_message_iter_get_basic(it, &value);
-  dbus_message_iter_next(it);
-  return value;
-}
-
-std::pair<std::string, std::string> objectRef(DBusMessageIter* it) {
-  DBusMessageIter ref;
-  dbus_message_iter_recurse(it, &ref);
-  dbus_message_iter_next(it);
-  std::string bus = basic<const char*>(&ref);
-  return {std::move(bus), basic<const char*>(&ref)};
-}
-
-template <typename F>
-void forEachElement(DBusMessageIter* it, F visit) {
-  DBusMessageIter array;
-  dbus_message_iter_recurse(it, &array);
-  dbus_message_iter_next(it);
-  while (dbus_message_iter_get_arg_type(&array) != DBUS_TYPE_INVALID) {
-    visit(&array);
-    dbus_message_iter_next(&array);
-  }
-}
-
-void interfacesFrom(DBusMessageIter* it, AtspiSnapshot::Item& item) {
-  forEachElement(it, [&](DBusMessageIter* i) {
-    const char* name = nullptr;
-    dbus_message_iter_get_basic(i, &name);
-    if (std::strcmp(name, kTextInterface) == 0) item.text = true;
-    if (std::strcmp(name, "org.a11y.atspi.Component") == 0) item.component = true;
-  });
-}
-
-std::uint64_t statesFrom(DBusMessageIter* it) {
-  std::uint64_t states = 0;
-  int word = 0;
-  forEachElement(it, [&](DBusMessageIter* i) {
-    dbus_uint32_t bits = 0;
-    dbus_message_iter_get_basic(i, &bits);
-    if (word < 2) states |= std::uint64_t(bits) << (32 * word++);
-  });
-  return states;
-}
-
-AtspiSnapshot::Item parseItem(DBusMessageIter* entry) {
-  DBusMessageIter it;
-  dbus_message_iter_recurse(entry, &it);
-  AtspiSnapshot::Item item;
-  std::tie(item.bus, item.path) = objectRef(&it);
-  objectRef(&it);  // the application
-  std::tie(item.parentBus, item.parentPath) = objectRef(&it);
-  item.index = basic<dbus_int32_t>(&it);
-  item.childCount = basic<dbus_int32_t>(&it);
-  interfacesFrom(&it, item);
-  item.name = basic<const char*>(&it);
-  item.role = static_cast<AtspiRole>(basic<dbus_uint32_t>(&it));
-  basic<const char*>(&it);  // the description
-  item.states = statesFrom(&it);
-  return item;
-}
-
-std::optional<std::vector<AtspiSnapshot::Item>> parseItems(DBusMessage* reply) {
-  if (std::strcmp(dbus_message_get_signature(reply), kItemsSignature) != 0) return std::nullopt;
-  DBusMessageIter it;
-  dbus_message_iter_init(reply, &it);
-  std::vector<AtspiSnapshot::Item> items;
-  forEachElement(&it, [&](DBusMessageIter* entry) { items.push_back(parseItem(entry)); });
-  return items;
-}
 
 bool has(std::uint64_t states, AtspiStateType state) {
   return (states >> state) & 1;
@@ -100,75 +27,6 @@ std::optional<AtspiRoles::States> statesOf(const AtspiSnapshot::Item& item) {
   if (has(item.states, ATSPI_STATE_DEFUNCT)) return std::nullopt;
   return AtspiRoles::States{has(item.states, ATSPI_STATE_EDITABLE),
                             has(item.states, ATSPI_STATE_MULTI_LINE)};
-}
-
-// The string of a reply whose first argument is one, or of a variant holding one.
-std::optional<std::string> replyString(DBusMessage* reply) {
-  DBusMessageIter it;
-  if (!reply || !dbus_message_iter_init(reply, &it)) return std::nullopt;
-  if (dbus_message_iter_get_arg_type(&it) != DBUS_TYPE_STRING) return std::nullopt;
-  return std::string(basic<const char*>(&it));
-}
-
-std::optional<dbus_int32_t> replyVariantInt(DBusMessage* reply) {
-  DBusMessageIter it, inner;
-  if (!reply || !dbus_message_iter_init(reply, &it)) return std::nullopt;
-  if (dbus_message_iter_get_arg_type(&it) != DBUS_TYPE_VARIANT) return std::nullopt;
-  dbus_message_iter_recurse(&it, &inner);
-  if (dbus_message_iter_get_arg_type(&inner) != DBUS_TYPE_INT32) return std::nullopt;
-  return basic<dbus_int32_t>(&inner);
-}
-
-std::optional<platform::Rect> replyRect(DBusMessage* reply) {
-  DBusMessageIter it, box;
-  if (!reply || !dbus_message_iter_init(reply, &it)) return std::nullopt;
-  if (dbus_message_iter_get_arg_type(&it) != DBUS_TYPE_STRUCT) return std::nullopt;
-  dbus_message_iter_recurse(&it, &box);
-  double v[4] = {};
-  for (double& d : v) {
-    if (dbus_message_iter_get_arg_type(&box) != DBUS_TYPE_INT32) return std::nullopt;
-    d = basic<dbus_int32_t>(&box);
-  }
-  return platform::Rect{v[0], v[1], v[2], v[3]};
-}
-
-// The value of key in a reply of a{ss}.
-std::optional<std::string> replyAttribute(DBusMessage* reply, const char* key) {
-  DBusMessageIter it;
-  if (!reply || !dbus_message_iter_init(reply, &it)) return std::nullopt;
-  if (dbus_message_iter_get_arg_type(&it) != DBUS_TYPE_ARRAY) return std::nullopt;
-  std::optional<std::string> found;
-  forEachElement(&it, [&](DBusMessageIter* entry) {
-    DBusMessageIter pair;
-    dbus_message_iter_recurse(entry, &pair);
-    std::string k = basic<const char*>(&pair);
-    if (k == key) found = basic<const char*>(&pair);
-  });
-  return found;
-}
-
-// The object of a reply of (so).
-std::optional<std::pair<std::string, std::string>> replyRef(DBusMessage* reply) {
-  DBusMessageIter it;
-  if (!reply || !dbus_message_iter_init(reply, &it)) return std::nullopt;
-  if (std::strcmp(dbus_message_get_signature(reply), "(so)") != 0) return std::nullopt;
-  return objectRef(&it);
-}
-
-// One answer of AtspiSnapshot::describe: ask 0 role, 1 states, 2 interfaces, 3 name, 4 child
-// count.
-void describeFrom(AtspiSnapshot::Item& item, size_t ask, DBusMessage* reply) {
-  DBusMessageIter it, inner;
-  if (!dbus_message_iter_init(reply, &it)) return;
-  int type = dbus_message_iter_get_arg_type(&it);
-  if (ask == 0 && type == DBUS_TYPE_UINT32) item.role = AtspiRole(basic<dbus_uint32_t>(&it));
-  if (ask == 1 && type == DBUS_TYPE_ARRAY) item.states = statesFrom(&it);
-  if (ask == 2 && type == DBUS_TYPE_ARRAY) interfacesFrom(&it, item);
-  if (ask < 3 || type != DBUS_TYPE_VARIANT) return;
-  dbus_message_iter_recurse(&it, &inner);
-  type = dbus_message_iter_get_arg_type(&inner);
-  if (ask == 3 && type == DBUS_TYPE_STRING) item.name = basic<const char*>(&inner);
-  if (ask == 4 && type == DBUS_TYPE_INT32) item.childCount = basic<dbus_int32_t>(&inner);
 }
 
 DBusMessage* getText(const std::string& path, dbus_int32_t start, dbus_int32_t end) {
@@ -207,7 +65,7 @@ std::unique_ptr<AtspiSnapshot> AtspiSnapshot::take(AtspiAccessible* element, int
         return DBusBatch::call("/org/a11y/atspi/cache", "org.a11y.atspi.Cache", "GetItems");
       },
       [&](size_t, DBusMessage* reply) {
-        if (reply) items = parseItems(reply);
+        if (reply) items = AtspiReplies::items(reply);
       });
   if (!answered || !items || !snapshot->build(std::move(*items), element->parent.path))
     return nullptr;
@@ -279,7 +137,7 @@ bool AtspiSnapshot::askChildren(std::vector<int> parents) {
           dbus_message_append_args(m, DBUS_TYPE_INT32, &slots[k].second, DBUS_TYPE_INVALID);
           return m;
         },
-        [&](size_t k, DBusMessage* reply) { refs[k] = replyRef(reply); });
+        [&](size_t k, DBusMessage* reply) { refs[k] = AtspiReplies::objectRef(reply); });
     if (!ok) return false;
     std::vector<int> added;
     for (size_t k = 0; k < slots.size(); ++k) {
@@ -314,7 +172,7 @@ int AtspiSnapshot::childFor(const std::pair<std::string, std::string>& ref, int 
 bool AtspiSnapshot::describe(const std::vector<int>& added) {
   static constexpr const char* kMethods[] = {"GetRole", "GetState", "GetInterfaces"};
   static constexpr const char* kProperties[] = {"Name", "ChildCount"};
-  constexpr size_t kAsks = 5;
+  constexpr auto kAsks = size_t(AtspiReplies::Ask::count);
   for (int c : added)
     items_[c].states = std::uint64_t(1) << ATSPI_STATE_DEFUNCT;
   DBusBatch batch(bus_, busName_, timeoutMs_);
@@ -332,7 +190,8 @@ bool AtspiSnapshot::describe(const std::vector<int>& added) {
         return m;
       },
       [&](size_t k, DBusMessage* reply) {
-        if (reply) describeFrom(items_[added[k / kAsks]], k % kAsks, reply);
+        if (reply)
+          AtspiReplies::describe(items_[added[k / kAsks]], AtspiReplies::Ask(k % kAsks), reply);
       });
 }
 
@@ -368,7 +227,9 @@ bool AtspiSnapshot::mapRoles() {
         return DBusBatch::call(items_[searchable[k]].path.c_str(), "org.a11y.atspi.Accessible",
                                "GetAttributes");
       },
-      [&](size_t k, DBusMessage* reply) { xmlRoles[k] = replyAttribute(reply, "xml-roles"); });
+      [&](size_t k, DBusMessage* reply) {
+        xmlRoles[k] = AtspiReplies::attribute(reply, "xml-roles");
+      });
   for (size_t k = 0; ok && k < searchable.size(); ++k) {
     const Item& item = items_[searchable[k]];
     nodes_[searchable[k]].role = AtspiRoles::mapped(
@@ -408,19 +269,19 @@ std::optional<AtspiSnapshot::Values> AtspiSnapshot::texts(const std::vector<int>
   auto pathOf = [&](size_t k) -> const std::string& { return items_[nodes[asked[k]]].path; };
   if (!batch.run(
           asked.size(), [&](size_t k) { return getText(pathOf(k), 0, -1); },
-          [&](size_t k, DBusMessage* reply) { text[asked[k]] = replyString(reply); }))
+          [&](size_t k, DBusMessage* reply) { text[asked[k]] = AtspiReplies::string(reply); }))
     return std::nullopt;
   std::erase_if(asked, [&](size_t k) { return !text[k] || !text[k]->empty(); });
   if (!batch.run(
           asked.size(), [&](size_t k) { return getCharacterCount(pathOf(k)); },
-          [&](size_t k, DBusMessage* reply) { count[asked[k]] = replyVariantInt(reply); }))
+          [&](size_t k, DBusMessage* reply) { count[asked[k]] = AtspiReplies::variantInt(reply); }))
     return std::nullopt;
   for (size_t k : asked)
     if (!count[k]) text[k].reset();
   std::erase_if(asked, [&](size_t k) { return !count[k] || *count[k] <= 0; });
   if (!batch.run(
           asked.size(), [&](size_t k) { return getText(pathOf(k), 0, *count[asked[k]]); },
-          [&](size_t k, DBusMessage* reply) { text[asked[k]] = replyString(reply); }))
+          [&](size_t k, DBusMessage* reply) { text[asked[k]] = AtspiReplies::string(reply); }))
     return std::nullopt;
   Values values(nodes.size());
   for (size_t k = 0; k < nodes.size(); ++k)
@@ -442,7 +303,7 @@ std::optional<AtspiSnapshot::Values> AtspiSnapshot::frames(const std::vector<int
         return m;
       },
       [&](size_t k, DBusMessage* reply) {
-        if (auto rect = replyRect(reply)) values[k] = AXValue(*rect);
+        if (auto rect = AtspiReplies::rect(reply)) values[k] = AXValue(*rect);
       });
   if (!ok) return std::nullopt;
   return values;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/AXSnapshot.h"
+#include "platform/linux/AtspiReplies.h"
 
 namespace linuxport {
 
@@ -30,14 +31,7 @@ class AtspiSnapshot : public platform::AXSnapshot {
   // "AXRole", "AXTitle", "AXValue" and "AXFrame"; any other name reads as a failure.
   std::optional<Values> read(const std::vector<int>& nodes, std::string_view name) override;
 
-  struct Item {
-    std::string bus, path, parentBus, parentPath;
-    std::int32_t index = -1, childCount = 0;
-    bool text = false, component = false;
-    std::string name;
-    AtspiRole role = ATSPI_ROLE_INVALID;
-    std::uint64_t states = 0;
-  };
+  using Item = AtspiReplies::Item;
 
  private:
   AtspiSnapshot(DBusConnection* bus, std::string busName, int timeoutMs);

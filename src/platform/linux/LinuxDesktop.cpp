@@ -34,16 +34,14 @@ void onQuitSignal(std::function<void()> quit) {
 }
 
 LinuxDesktop::LinuxDesktop()
-    : keyboard(clock, {[this] { return accessibility.isPasswordFieldFocused(); },
+    : accessibility(&clock),
+      keyboard(clock, {[this] { return accessibility.isPasswordFieldFocused(); },
                        [this] { return accessibility.isTerminalFocused(); }}),
-      workspace(clock,
-                [this]() -> std::optional<std::int32_t> {
-                  auto focused = accessibility.focusedElement();
-                  if (!focused) return std::nullopt;
-                  return accessibility.processId(focused);
-                }),
+      workspace(clock, [this] { return accessibility.trackedProcessId(); }),
       defaults(LinuxDefaults::standardFile(), LinuxDefaults::standardInfoFile()),
-      http(clock) {}
+      http(clock) {
+  accessibility.setFrontmostPid([this] { return workspace.windowFrontmostPid(); });
+}
 
 platform::Platform LinuxDesktop::platform() {
   return {clock,   accessibility, keyboard, pasteboard, workspace, defaults,

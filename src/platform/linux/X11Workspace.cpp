@@ -181,12 +181,15 @@ platform::RunningApplication X11Workspace::describe(std::int32_t pid) {
   return app;
 }
 
-std::optional<std::int32_t> X11Workspace::frontmostPid() {
+std::optional<std::int32_t> X11Workspace::windowFrontmostPid() {
   if (!display_) return std::nullopt;
-  if (auto w = activeWindow()) {
-    if (auto pid = windowPid(*w)) return pid;
-  }
-  if (focusedPid_) return focusedPid_();
+  auto w = activeWindow();
+  return w ? windowPid(*w) : std::nullopt;
+}
+
+std::optional<std::int32_t> X11Workspace::frontmostPid() {
+  if (auto pid = windowFrontmostPid()) return pid;
+  if (display_ && focusedPid_) return focusedPid_();
   return std::nullopt;
 }
 

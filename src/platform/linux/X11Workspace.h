@@ -21,7 +21,8 @@ namespace linuxport {
 class X11Workspace : public platform::Workspace {
  public:
   // focusedPid, when given, names the process whose element has the accessibility focus;
-  // it is asked when the window system cannot say which window is in front.
+  // it is asked (also periodically) when the window system cannot say which window is in
+  // front, so it must answer without calling into another application.
   explicit X11Workspace(Clock& clock, std::function<std::optional<std::int32_t>()> focusedPid = {});
   ~X11Workspace() override;
 
@@ -35,6 +36,8 @@ class X11Workspace : public platform::Workspace {
   int addTerminationObserver(Observer observer) override;
   void removeObserver(int token) override;
 
+  // The process of the window in front, from the window system alone.
+  std::optional<std::int32_t> windowFrontmostPid();
   // Describes the application that owns a process (also without a window of its own).
   platform::RunningApplication describe(std::int32_t pid);
 
