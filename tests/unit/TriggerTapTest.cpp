@@ -154,14 +154,6 @@ TEST_F(TriggerTapTest, AKeyThatSwitchesTheInputMethodNeverFires) {
   EXPECT_EQ(taps, 1);
 }
 
-TEST(InputMethodKeysyms, KoreanJapaneseAndGroupSwitchesButNotPlainModifiers) {
-  for (const char* ime : {"Hangul", "Hangul_Hanja", "Henkan_Mode", "Zenkaku_Hankaku",
-                          "ISO_Next_Group", "ISO_First_Group_Lock", "Multi_key"})
-    EXPECT_TRUE(isInputMethodKeysym(ime)) << ime;
-  for (const char* plain : {"Alt_R", "Control_R", "ISO_Level3_Shift", "Meta_L", "Super_R", ""})
-    EXPECT_FALSE(isInputMethodKeysym(plain)) << plain;
-}
-
 TEST_F(TriggerTapTest, AnythingBetweenDownAndUpCancels) {
   // Another modifier goes down.
   down(TriggerKey::altRight);
