@@ -19,6 +19,10 @@ constexpr double kActivationWait = 1.5;
 constexpr double kFocusPoll = 0.2;
 constexpr int kFocusReads = 10;
 constexpr double kAfterFire = 0.5;
+// Keys to suggest instead of a conflicting one, the least used first.
+constexpr TriggerKey kSuggestedKeys[] = {TriggerKey::controlRight, TriggerKey::metaRight,
+                                         TriggerKey::altRight,     TriggerKey::shiftRight,
+                                         TriggerKey::altLeft,      TriggerKey::metaLeft};
 
 const char* yesNo(bool v) {
   return v ? "예" : "아니오";
@@ -56,6 +60,22 @@ class Run {
         std::string(rawValue(Settings::triggerMode(p_.defaults))));
     say(std::string("로그인        : ") +
         yesNo(Keychain::get(p_.secrets, Keychain::kSessionToken).has_value()));
+    keyConflict(Settings::triggerCode(p_.defaults));
+  }
+
+  // A trigger key that the layout makes an input-method key (한/영, 한자) never fires.
+  void keyConflict(TriggerKey key) {
+    const std::string keysym = p_.keyboard.keysymName(key);
+    if (!isInputMethodKeysym(keysym)) return;
+    say("✗ 트리거 키 충돌: " + display(key) + " 키가 지금 입력기 전환 키(" + keysym +
+        ")로 쓰입니다 — 한/영·한자 전환과 겹치므로 이 키로는 트리거하지 않습니다");
+    for (TriggerKey other : kSuggestedKeys) {
+      const std::string otherKeysym = p_.keyboard.keysymName(other);
+      if (other == key || otherKeysym.empty() || isInputMethodKeysym(otherKeysym)) continue;
+      say("  → 다른 트리거 키를 고르세요 (예: " + display(other) + ")");
+      return;
+    }
+    say("  → 다른 트리거 키를 고르세요");
   }
 
   void attributes(const platform::ElementRef& element) {

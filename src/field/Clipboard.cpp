@@ -39,17 +39,19 @@ void restore(platform::Pasteboard& pasteboard, const Snapshot& snapshot) {
   if (!snapshot.empty()) pasteboard.writeItems(snapshot);
 }
 
-Task<std::optional<std::string>> copySelection(platform::Platform services) {
+Task<std::optional<std::string>> copySelection(platform::Platform services, bool inTerminal) {
   auto& pasteboard = services.pasteboard;
   Borrowing borrowing(pasteboard);
   if (!borrowing.complete()) co_return std::nullopt;
   pasteboard.clearContents();
-  services.keyboard.postShortcut(platform::Shortcut::copy);
+  if (!co_await services.keyboard.postShortcut(inTerminal ? platform::Shortcut::copyInTerminal
+                                                          : platform::Shortcut::copy))
+    co_return std::nullopt;
   co_await pasteboard.awaitOwnerChange(services.clock, kShortcutWait);
   co_return pasteboard.string();
 }
 
-Task<void> paste(platform::Platform services, std::string text) {
+Task<bool> paste(platform::Platform services, std::string text) {
   auto& pasteboard = services.pasteboard;
   Borrowing borrowing(pasteboard);
   if (!borrowing.complete()) co_return;
@@ -57,8 +59,9 @@ Task<void> paste(platform::Platform services, std::string text) {
   pasteboard.writeItems(
       {{{platform::Pasteboard::kStringType, std::move(text)},
         {platform::Pasteboard::kTransientType, platform::Pasteboard::kTransientValue}}});
-  services.keyboard.postShortcut(platform::Shortcut::paste);
+  if (!co_await services.keyboard.postShortcut(platform::Shortcut::paste)) co_return false;
   co_await pasteboard.awaitFetch(services.clock, kShortcutWait);
+  co_return true;
 }
 
 }  // namespace Clipboard

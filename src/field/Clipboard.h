@@ -14,13 +14,17 @@ namespace Clipboard {
 
 using Snapshot = std::vector<platform::PasteboardItem>;
 
-// How long the other application gets to answer a synthetic copy or paste.
+// How long the other application gets to answer a synthetic copy or paste, from the moment
+// the shortcut has been sent.
 inline constexpr double kShortcutWait = 0.12;
 
-// The selection of the frontmost application as plain text, or absent.
-Task<std::optional<std::string>> copySelection(platform::Platform services);
-// Pastes text into the frontmost application, offered with the transient marker.
-Task<void> paste(platform::Platform services, std::string text);
+// The selection of the frontmost application as plain text, or absent. A terminal is asked
+// with its own copy chord.
+Task<std::optional<std::string>> copySelection(platform::Platform services,
+                                               bool inTerminal = false);
+// Pastes text into the frontmost application, offered with the transient marker. False when
+// the paste could not be sent.
+Task<bool> paste(platform::Platform services, std::string text);
 
 Snapshot snapshot(platform::Pasteboard& pasteboard);
 void restore(platform::Pasteboard& pasteboard, const Snapshot& snapshot);

@@ -1,5 +1,7 @@
 #include "field/Focus.h"
 
+#include <cctype>
+
 #include "account/Settings.h"
 #include "base/Text.h"
 #include "field/AX.h"
@@ -56,6 +58,71 @@ const std::set<std::string, std::less<>>& browserBundleIDs() {
 
 bool isBrowser(std::string_view bundleID) {
   return browserBundleIDs().contains(bundleID);
+}
+
+bool isTerminalProgram(std::string_view bundleID) {
+  static const std::set<std::string, std::less<>> ids = {"xterm",
+                                                         "uxterm",
+                                                         "gnome-terminal",
+                                                         "gnome-terminal-server",
+                                                         "org.gnome.terminal",
+                                                         "org.gnome.console",
+                                                         "kgx",
+                                                         "org.gnome.ptyxis",
+                                                         "ptyxis",
+                                                         "konsole",
+                                                         "org.kde.konsole",
+                                                         "yakuake",
+                                                         "xfce4-terminal",
+                                                         "mate-terminal",
+                                                         "lxterminal",
+                                                         "qterminal",
+                                                         "tilix",
+                                                         "com.gexperts.tilix",
+                                                         "terminator",
+                                                         "guake",
+                                                         "tilda",
+                                                         "sakura",
+                                                         "terminology",
+                                                         "alacritty",
+                                                         "kitty",
+                                                         "foot",
+                                                         "footclient",
+                                                         "wezterm",
+                                                         "org.wezfurlong.wezterm",
+                                                         "urxvt",
+                                                         "rxvt",
+                                                         "rxvt-unicode",
+                                                         "st",
+                                                         "st-256color",
+                                                         "eterm",
+                                                         "cool-retro-term",
+                                                         "x-terminal-emulator",
+                                                         "com.raggesilver.blackbox",
+                                                         "io.elementary.terminal",
+                                                         "deepin-terminal",
+                                                         "hyper",
+                                                         "tabby"};
+  std::string lower(bundleID);
+  for (char& c : lower)
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return ids.contains(lower);
+}
+
+std::optional<bool> isTerminal(platform::Accessibility& ax, const platform::ElementRef& element,
+                               std::string_view bundleID) {
+  if (isTerminalProgram(bundleID)) return true;
+  auto role = AX::string(ax, element, "AXRole");
+  if (!role) return std::nullopt;
+  constexpr int kMaxDepth = 64;
+  std::optional<platform::ElementRef> current = element;
+  for (int depth = 0; current && depth < kMaxDepth; ++depth) {
+    auto own = AX::string(ax, *current, "AXRole");
+    if (own == "AXTerminal") return true;
+    if (own == "AXWindow" || own == "AXApplication") break;
+    current = AX::element(ax, *current, "AXParent");
+  }
+  return false;
 }
 
 std::optional<std::string> meaningful(const std::optional<std::string>& text,
@@ -123,7 +190,12 @@ Task<FocusedField> read(platform::Platform services) {
     field.readMethod = FocusedField::ReadMethod::axValue;
     co_return field;
   }
-  auto copied = co_await Clipboard::copySelection(services);
+  // A plain Ctrl+C interrupts the program running in a terminal: no copy unless the element
+  // is known not to be one.
+  const auto terminal = isTerminal(ax, field.element, field.bundleID);
+  field.terminal = terminal.value_or(true);
+  std::optional<std::string> copied;
+  if (terminal) copied = co_await Clipboard::copySelection(services, *terminal);
   if (copied && !copied->empty()) {
     field.selectedText = copied;
     field.readMethod = FocusedField::ReadMethod::clipboardCopy;

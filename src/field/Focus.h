@@ -40,6 +40,14 @@ class ReadFailure : public std::exception {
 const std::set<std::string, std::less<>>& browserBundleIDs();
 bool isBrowser(std::string_view bundleID);
 
+// Application identifiers of terminal programs, compared in lower case.
+bool isTerminalProgram(std::string_view bundleID);
+// Whether the element is a terminal: by its role, a terminal among its ancestors, or the
+// application being a terminal program. Absent when that cannot be told (its role cannot be
+// read).
+std::optional<bool> isTerminal(platform::Accessibility& ax, const platform::ElementRef& element,
+                               std::string_view bundleID);
+
 // How long a browser gets to report its focused element before the one retry.
 inline constexpr double kBrowserFocusWait = 0.2;
 

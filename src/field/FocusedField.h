@@ -21,6 +21,8 @@ struct FocusedField {
   std::optional<std::string> selectedText;
   std::optional<platform::TextRange> selectedRange;
   ReadMethod readMethod = ReadMethod::axValue;
+  // The field is a terminal or inside one: nothing is ever written there.
+  bool terminal = false;
 
   // The text to work on: a non-empty selection, else the value, else "".
   std::string target() const;

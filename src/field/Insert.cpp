@@ -19,16 +19,17 @@ bool setIfSettable(platform::Accessibility& ax, const FocusedField& field,
 // Selects the field's whole text. The length is the field's current one: an earlier method
 // may have changed the text without passing verification, and selecting only the length read
 // before would leave part of it beside the pasted answer.
-Task<void> selectAll(platform::Platform services, const FocusedField& field) {
+Task<bool> selectAll(platform::Platform services, const FocusedField& field) {
   if (field.value) {
     auto current = AX::string(services.accessibility, field.element, "AXValue");
     long n = Text::utf16Length(current ? *current : *field.value);
     if (n >= 1 && setIfSettable(services.accessibility, field, "AXSelectedTextRange",
                                 platform::TextRange{0, n}))
-      co_return;
+      co_return true;
   }
-  services.keyboard.postShortcut(platform::Shortcut::selectAll);
+  if (!co_await services.keyboard.postShortcut(platform::Shortcut::selectAll)) co_return false;
   co_await sleepFor(services.clock, kSelectAllWait);
+  co_return true;
 }
 
 Task<bool> attempt(platform::Platform services, InsertMethod method, const std::string& text,
@@ -42,9 +43,9 @@ Task<bool> attempt(platform::Platform services, InsertMethod method, const std::
       // The user may have switched applications since the read: never paste elsewhere.
       auto front = services.workspace.frontmostApplication();
       if (!front || front->pid != field.pid) co_return false;
-      if (!field.hasSelection()) co_await selectAll(services, field);
-      co_await Clipboard::paste(services, text);
-      co_return true;
+      // Pasting beside the draft instead of over it would be worse than not pasting.
+      if (!field.hasSelection() && !co_await selectAll(services, field)) co_return false;
+      co_return co_await Clipboard::paste(services, text);
     }
   }
   co_return false;
@@ -80,7 +81,10 @@ std::string normalize(std::string_view text) {
 }
 
 Task<InsertResult> write(platform::Platform services, std::string text, FocusedField field) {
-  for (InsertMethod method : AppMemory::order(field.bundleID, baseOrder(field))) {
+  // What reaches a terminal runs as a command: the answer stays on the clipboard.
+  const auto methods = field.terminal ? std::vector<InsertMethod>{}
+                                      : AppMemory::order(field.bundleID, baseOrder(field));
+  for (InsertMethod method : methods) {
     if (!co_await attempt(services, method, text, field)) continue;
     if (!co_await verify(services, text, field, method)) continue;
     AppMemory::remember(field.bundleID, method);

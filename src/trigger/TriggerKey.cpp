@@ -4,23 +4,14 @@ namespace {
 
 struct KeyInfo {
   std::string_view raw;
-  std::uint16_t keyCode;
-  std::uint64_t pairFlags;
-  std::uint64_t sideFlag;
-  std::uint64_t modifierFlag;
   std::string_view glyph;
 };
 
 // Indexed by the enumeration's order.
 constexpr KeyInfo kKeys[] = {
-    {"AltLeft", 0x3A, 0x60, 0x20, 0x80000, "Alt"},
-    {"AltRight", 0x3D, 0x60, 0x40, 0x80000, "Alt"},
-    {"ControlLeft", 0x3B, 0x2001, 0x1, 0x40000, "Ctrl"},
-    {"ControlRight", 0x3E, 0x2001, 0x2000, 0x40000, "Ctrl"},
-    {"ShiftLeft", 0x38, 0x6, 0x2, 0x20000, "Shift"},
-    {"ShiftRight", 0x3C, 0x6, 0x4, 0x20000, "Shift"},
-    {"MetaLeft", 0x37, 0x18, 0x8, 0x100000, "Super"},
-    {"MetaRight", 0x36, 0x18, 0x10, 0x100000, "Super"},
+    {"AltLeft", "Alt"},       {"AltRight", "Alt"},    {"ControlLeft", "Ctrl"},
+    {"ControlRight", "Ctrl"}, {"ShiftLeft", "Shift"}, {"ShiftRight", "Shift"},
+    {"MetaLeft", "Super"},    {"MetaRight", "Super"},
 };
 
 const KeyInfo& info(TriggerKey key) {
@@ -46,15 +37,32 @@ std::string display(TriggerKey key) {
   return side + std::string(info(key).glyph);
 }
 
-std::uint16_t keyCode(TriggerKey key) {
-  return info(key).keyCode;
-}
-std::uint64_t pairFlags(TriggerKey key) {
-  return info(key).pairFlags;
-}
-std::uint64_t sideFlag(TriggerKey key) {
-  return info(key).sideFlag;
-}
-std::uint64_t modifierFlag(TriggerKey key) {
-  return info(key).modifierFlag;
+bool isInputMethodKeysym(std::string_view keysym) {
+  static constexpr std::string_view kExact[] = {"Multi_key",
+                                                "Codeinput",
+                                                "SingleCandidate",
+                                                "MultipleCandidate",
+                                                "PreviousCandidate",
+                                                "Kanji",
+                                                "Muhenkan",
+                                                "Henkan_Mode",
+                                                "Henkan",
+                                                "Romaji",
+                                                "Hiragana",
+                                                "Katakana",
+                                                "Hiragana_Katakana",
+                                                "Zenkaku",
+                                                "Hankaku",
+                                                "Zenkaku_Hankaku",
+                                                "Touroku",
+                                                "Massyo",
+                                                "Kana_Lock",
+                                                "Kana_Shift",
+                                                "Eisu_Shift",
+                                                "Eisu_toggle"};
+  for (std::string_view name : kExact)
+    if (keysym == name) return true;
+  // Hangul, Hangul_Hanja, Hangul_Start …; ISO_Next_Group, ISO_First_Group_Lock …
+  return keysym.starts_with("Hangul") ||
+         (keysym.starts_with("ISO_") && keysym.find("_Group") != std::string_view::npos);
 }

@@ -1,29 +1,19 @@
 #pragma once
 
-#include <array>
-#include <cstdint>
 #include <string>
 #include <string_view>
 
 #include "base/Enum.h"
+#include "platform/ModifierKey.h"
 
-// One modifier key on one side of the keyboard that triggers Mirelo when tapped on its own.
-enum class TriggerKey : std::uint8_t {
-  altLeft,
-  altRight,
-  controlLeft,
-  controlRight,
-  shiftLeft,
-  shiftRight,
-  metaLeft,
-  metaRight,
-};
-
-inline constexpr std::array<TriggerKey, 8> kAllTriggerKeys = {
-    TriggerKey::altLeft,      TriggerKey::altRight,  TriggerKey::controlLeft,
-    TriggerKey::controlRight, TriggerKey::shiftLeft, TriggerKey::shiftRight,
-    TriggerKey::metaLeft,     TriggerKey::metaRight,
-};
+// The modifier key that triggers Mirelo when tapped on its own; the keyboard port names the
+// keys and their codes.
+using TriggerKey = platform::ModifierKey;
+inline constexpr const auto& kAllTriggerKeys = platform::kAllModifierKeys;
+using platform::keyCode;
+using platform::modifierFlag;
+using platform::pairFlags;
+using platform::sideFlag;
 
 inline constexpr TriggerKey kDefaultTriggerKey = TriggerKey::altRight;
 
@@ -34,9 +24,6 @@ std::optional<TriggerKey> fromRaw<TriggerKey>(std::string_view raw);
 // The key's Korean name with its side, e.g. "오른쪽 Alt".
 std::string display(TriggerKey key);
 
-// The virtual key code a flags-changed event carries for this key.
-std::uint16_t keyCode(TriggerKey key);
-// Device bits of both keys of the pair, of this side only, and the device-independent mask.
-std::uint64_t pairFlags(TriggerKey key);
-std::uint64_t sideFlag(TriggerKey key);
-std::uint64_t modifierFlag(TriggerKey key);
+// Keysyms with which a layout turns a modifier into an input-method or layout switch: a tap
+// of such a key is the user changing language, not asking for Mirelo.
+bool isInputMethodKeysym(std::string_view keysym);

@@ -79,20 +79,29 @@ void TriggerTap::handleTriggerKey(const platform::KeyEvent& event, double now) {
   if (triggerKeyIsDown(event.flags)) {
     armed_ = true;
     armedAt_ = now;
+    armedAtMs_ = event.timeMs;
     return;
   }
   const bool wasArmed = armed_;
   armed_ = false;
   if (!wasArmed) return;
-  // The clock counts microseconds; rounding to them keeps 120 ms from reading as 119.99998.
-  const double heldMs = std::round((now - armedAt_) * 1e6) / 1e3;
-  if (heldMs > kLongestTapMs) return;
-  Log::trigger.info("%{public}s 탭 성립 (%ldms)", display(key), static_cast<long>(heldMs));
+  const double held = heldMs(event, now);
+  if (held > kLongestTapMs) return;
+  Log::trigger.info("%{public}s 탭 성립 (%ldms)", display(key), static_cast<long>(held));
   // onTap never runs inside the listener's callback.
   std::weak_ptr<TriggerTap*> weak = self_;
   clock_.schedule(0, [weak] {
     if (auto self = weak.lock()) (*self)->tapped();
   });
+}
+
+// From the event source's own times when both events carry one: the main loop may get round
+// to the events late.
+double TriggerTap::heldMs(const platform::KeyEvent& event, double now) const {
+  // Unsigned subtraction counts across the source clock's wrap-around.
+  if (armedAtMs_ && event.timeMs) return static_cast<std::uint32_t>(*event.timeMs - *armedAtMs_);
+  // The clock counts microseconds; rounding to them keeps 120 ms from reading as 119.99998.
+  return std::round((now - armedAt_) * 1e6) / 1e3;
 }
 
 void TriggerTap::tapped() {
@@ -115,8 +124,25 @@ void TriggerTap::tapped() {
   }
 }
 
+bool TriggerTap::mayFire() {
+  if (keyboard_.secureInputEnabled()) {
+    noteSecureInput(true);
+    Log::trigger.notice("보안 입력 중이라 트리거를 건너뜁니다 (암호 입력창 또는 잠긴 화면)");
+    return false;
+  }
+  const std::string keysym = keyboard_.keysymName(key);
+  if (isInputMethodKeysym(keysym)) {
+    Log::trigger.error(
+        "%{public}s 키가 지금 입력기 키(%{public}s)라 트리거하지 않습니다 — 다른 "
+        "트리거 키를 고르세요",
+        display(key), keysym);
+    return false;
+  }
+  return true;
+}
+
 void TriggerTap::fire() {
-  if (onTap) onTap();
+  if (mayFire() && onTap) onTap();
 }
 
 void TriggerTap::startSecureInputWatch() {
@@ -128,7 +154,10 @@ void TriggerTap::startSecureInputWatch() {
 }
 
 void TriggerTap::checkSecureInput() {
-  const bool secure = keyboard_.secureInputEnabled();
+  noteSecureInput(keyboard_.secureInputEnabled());
+}
+
+void TriggerTap::noteSecureInput(bool secure) {
   if (secure == lastSecureInput_) return;
   // The health watch measures silence from the moment secure input ends.
   if (!secure) lastEventAt_ = clock_.now();

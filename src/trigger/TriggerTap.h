@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "base/Async.h"
 #include "base/Clock.h"
@@ -12,7 +13,8 @@
 
 // Listens to every modifier change of the session, recognises a clean tap of the trigger key,
 // applies the mode and calls onTap on the main context. Also watches secure keyboard entry and
-// remembers when it last saw an event, for the application's tap-health watch.
+// remembers when it last saw an event, for the application's tap-health watch. A tap fires
+// nothing while secure input is on or while the key produces an input-method key.
 class TriggerTap {
  public:
   TriggerTap(Clock& clock, platform::KeyboardEvents& keyboard, platform::Workspace& workspace);
@@ -34,6 +36,7 @@ class TriggerTap {
 
   bool installed() const { return installed_; }
   bool armed() const { return armed_; }
+  // Secure input as last seen, by the watch or by a tap.
   bool lastSecureInput() const { return lastSecureInput_; }
   // Seconds on the clock; 0 until the first start.
   double lastEventAt() const { return lastEventAt_; }
@@ -42,10 +45,13 @@ class TriggerTap {
   void handle(const platform::KeyEvent& event);
   void handleTriggerKey(const platform::KeyEvent& event, double now);
   bool triggerKeyIsDown(std::uint64_t flags) const;
+  double heldMs(const platform::KeyEvent& event, double now) const;
   void tapped();
+  bool mayFire();
   void fire();
   void startSecureInputWatch();
   void checkSecureInput();
+  void noteSecureInput(bool secure);
 
   Clock& clock_;
   platform::KeyboardEvents& keyboard_;
@@ -54,6 +60,7 @@ class TriggerTap {
   int activationToken_ = 0;
   bool armed_ = false;
   double armedAt_ = 0;
+  std::optional<std::uint32_t> armedAtMs_;
   double lastTapAt_ = 0;
   bool lastSecureInput_ = false;
   double lastEventAt_ = 0;

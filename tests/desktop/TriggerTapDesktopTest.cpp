@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -147,8 +149,9 @@ TEST_F(TriggerTapDesktop, LostConnectionIsReportedAndTheListenerComesBack) {
 TEST_F(TriggerTapDesktop, ModifierIdleTimeCountsFromTheLastModifierChange) {
   pumpFor(0.3);
   EXPECT_GE(keyboard.secondsSinceLastModifierEvent(), 0.25);
+  const double before = keyboard.secondsSinceLastModifierEvent();
   tapKey(code(TriggerKey::shiftRight));
-  EXPECT_LT(keyboard.secondsSinceLastModifierEvent(), 0.2);
+  EXPECT_LT(keyboard.secondsSinceLastModifierEvent(), before);
   // Ordinary keys are not modifier changes.
   pumpFor(0.3);
   tapKey(keys.keycode(XK_b));
@@ -211,18 +214,40 @@ TEST_F(TriggerTapDesktop, KeysReachTheFocusedWindowUnchanged) {
   EXPECT_EQ(got[3].keycode, unsigned(alt));
 }
 
-TEST_F(TriggerTapDesktop, ShortcutsArriveAsControlChordsAndWithShiftInTerminals) {
+// Posts a shortcut and keeps its result once it has been sent (or has failed).
+struct Posted {
+  std::optional<bool> sent;
+};
+Task<void> post(platform::KeyboardEvents& keyboard, platform::Shortcut shortcut,
+                std::shared_ptr<Posted> into) {
+  into->sent = co_await keyboard.postShortcut(shortcut);
+}
+std::shared_ptr<Posted> post(platform::KeyboardEvents& keyboard, platform::Shortcut shortcut) {
+  auto posted = std::make_shared<Posted>();
+  spawn(post(keyboard, shortcut, posted));
+  return posted;
+}
+
+TEST_F(TriggerTapDesktop, ShortcutsArriveInOrderAndATerminalGetsOnlyItsOwnCopy) {
   bool terminal = false;
   linuxport::X11KeyboardEvents poster{clock, {nullptr, [&] { return terminal; }}};
   KeyWindow window;
   const unsigned ctrl = keys.keycode(XK_Control_L), shift = keys.keycode(XK_Shift_L);
-  const unsigned c = keys.keycode(XK_c), v = keys.keycode(XK_v), a = keys.keycode(XK_a);
+  const unsigned c = keys.keycode(XK_c), a = keys.keycode(XK_a);
 
-  poster.postShortcut(platform::Shortcut::copy);
-  poster.postShortcut(platform::Shortcut::selectAll);
+  auto copy = post(poster, platform::Shortcut::copy);
+  auto selectAll = post(poster, platform::Shortcut::selectAll);
+  ASSERT_TRUE(pumpUntil([&] { return selectAll->sent.has_value(); }));
   terminal = true;
-  poster.postShortcut(platform::Shortcut::paste);
-  pumpFor(0.05);
+  auto paste = post(poster, platform::Shortcut::paste);
+  auto plainCopy = post(poster, platform::Shortcut::copy);
+  auto terminalCopy = post(poster, platform::Shortcut::copyInTerminal);
+  ASSERT_TRUE(pumpUntil([&] { return terminalCopy->sent.has_value(); }));
+  EXPECT_EQ(copy->sent, true);
+  EXPECT_EQ(selectAll->sent, true);
+  EXPECT_EQ(paste->sent, false) << "nothing is pasted into a terminal";
+  EXPECT_EQ(plainCopy->sent, false) << "a plain Ctrl+C would interrupt its program";
+  EXPECT_EQ(terminalCopy->sent, true);
   using K = KeyWindow::Key;
   std::vector<K> expected = {
       {KeyPress, ctrl, 0},
@@ -235,8 +260,8 @@ TEST_F(TriggerTapDesktop, ShortcutsArriveAsControlChordsAndWithShiftInTerminals)
       {KeyRelease, ctrl, ControlMask},
       {KeyPress, ctrl, 0},
       {KeyPress, shift, ControlMask},
-      {KeyPress, v, ControlMask | ShiftMask},
-      {KeyRelease, v, ControlMask | ShiftMask},
+      {KeyPress, c, ControlMask | ShiftMask},
+      {KeyRelease, c, ControlMask | ShiftMask},
       {KeyRelease, shift, ControlMask | ShiftMask},
       {KeyRelease, ctrl, ControlMask},
   };
@@ -245,27 +270,66 @@ TEST_F(TriggerTapDesktop, ShortcutsArriveAsControlChordsAndWithShiftInTerminals)
   EXPECT_EQ(taps, 0);
 }
 
-TEST_F(TriggerTapDesktop, ShortcutWaitsForAHeldModifierToBeReleased) {
+TEST_F(TriggerTapDesktop, QueuedShortcutsWaitForAHeldModifierAndNoneIsDropped) {
   linuxport::X11KeyboardEvents poster{clock};
   KeyWindow window;
   const int alt = code(TriggerKey::altLeft);
   keys.press(alt);
-  poster.postShortcut(platform::Shortcut::copy);
+  auto selectAll = post(poster, platform::Shortcut::selectAll);
+  auto paste = post(poster, platform::Shortcut::paste);
   pumpFor(0.05);
+  EXPECT_FALSE(selectAll->sent) << "not sent while Alt is down";
   keys.release(alt);
-  pumpFor(0.1);
+  ASSERT_TRUE(pumpUntil([&] { return paste->sent.has_value(); }));
+  EXPECT_EQ(selectAll->sent, true);
+  EXPECT_EQ(paste->sent, true);
   auto got = window.received();
-  ASSERT_EQ(got.size(), 6u);
-  EXPECT_EQ(got[1].type, KeyRelease) << "the chord comes after the Alt release";
-  EXPECT_EQ(got[3].state, unsigned(ControlMask)) << "C is pressed with Ctrl alone";
+  ASSERT_EQ(got.size(), 10u) << "Alt down and up, then both chords";
+  EXPECT_EQ(got[1].type, KeyRelease) << "the chords come after the Alt release";
+  EXPECT_EQ(got[3].keycode, unsigned(keys.keycode(XK_a)));
+  EXPECT_EQ(got[3].state, unsigned(ControlMask)) << "A is pressed with Ctrl alone";
+  EXPECT_EQ(got[7].keycode, unsigned(keys.keycode(XK_v)));
 }
 
-TEST_F(TriggerTapDesktop, SecureInputIsThePasswordFieldHook) {
+TEST_F(TriggerTapDesktop, AShortcutFailsWhileAModifierStaysDownOrAPasswordFieldHasFocus) {
   bool password = false;
-  linuxport::X11KeyboardEvents guarded{clock, {[&] { return password; }, nullptr}};
-  EXPECT_FALSE(guarded.secureInputEnabled());
+  linuxport::X11KeyboardEvents poster{clock, {[&] { return password; }, nullptr}};
+  KeyWindow window;
+  const int alt = code(TriggerKey::altLeft);
+  keys.press(alt);
+  auto held = post(poster, platform::Shortcut::copy);
+  ASSERT_TRUE(pumpUntil([&] { return held->sent.has_value(); }));
+  EXPECT_EQ(held->sent, false);
+  keys.release(alt);
   password = true;
-  EXPECT_TRUE(guarded.secureInputEnabled());
+  EXPECT_TRUE(poster.secureInputEnabled());
+  auto intoPassword = post(poster, platform::Shortcut::paste);
+  ASSERT_TRUE(pumpUntil([&] { return intoPassword->sent.has_value(); }));
+  EXPECT_EQ(intoPassword->sent, false);
+  EXPECT_EQ(window.received().size(), 2u) << "only the user's Alt";
+}
+
+// The common Korean layout option makes right Alt the 한/영 key: every language switch would
+// be a lone tap of the trigger.
+TEST_F(TriggerTapDesktop, ARightAltThatSwitchesToHangulNeverFires) {
+  const int altRight = code(TriggerKey::altRight);  // the physical key keeps its code
+  ASSERT_EQ(std::system("setxkbmap -layout kr -option korean:ralt_hangul"), 0);
+  const bool switched =
+      pumpUntil([&] { return keyboard.keysymName(TriggerKey::altRight) == "Hangul"; });
+  tapKey(altRight);
+  const int tapsAsHangul = tapsAfterSettling(1);
+  const bool logged =
+      log.contains("trigger", Log::Level::error,
+                   "오른쪽 Alt 키가 지금 입력기 키(Hangul)라 트리거하지 않습니다 — 다른 트리거 "
+                   "키를 고르세요");
+  // Back to the plain layout: the same key is a trigger again.
+  EXPECT_EQ(std::system("setxkbmap -layout us -option ''"), 0);
+  ASSERT_TRUE(switched) << keyboard.keysymName(TriggerKey::altRight);
+  EXPECT_EQ(tapsAsHangul, 0);
+  EXPECT_TRUE(logged);
+  ASSERT_TRUE(pumpUntil([&] { return keyboard.keysymName(TriggerKey::altRight) == "Alt_R"; }));
+  tapKey(altRight);
+  EXPECT_EQ(tapsAfterSettling(1), 1);
 }
 
 }  // namespace

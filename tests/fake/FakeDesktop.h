@@ -20,7 +20,7 @@ namespace fake {
 struct FakeDesktop {
   ManualClock clock;
   FakeAccessibility accessibility;
-  FakeKeyboardEvents keyboard;
+  FakeKeyboardEvents keyboard{clock};
   FakePasteboard pasteboard;
   FakeWorkspace workspace;
   FakeDefaults defaults;

@@ -8,9 +8,12 @@ bool FakeKeyboardEvents::startListening(Handler handler) {
   return true;
 }
 
-void FakeKeyboardEvents::postShortcut(platform::Shortcut shortcut) {
+Task<bool> FakeKeyboardEvents::postShortcut(platform::Shortcut shortcut) {
+  if (shortcutDelay > 0) co_await sleepFor(clock_, shortcutDelay);
+  if (refused.contains(shortcut)) co_return false;
   posted.push_back(shortcut);
   if (onShortcut) onShortcut(shortcut);
+  co_return true;
 }
 
 void FakeKeyboardEvents::inject(const platform::KeyEvent& event) {

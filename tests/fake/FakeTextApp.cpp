@@ -61,6 +61,7 @@ void FakeTextApp::onWrite(const std::string& attribute, const platform::AXValue&
 void FakeTextApp::onShortcut(platform::Shortcut shortcut) {
   switch (shortcut) {
     case platform::Shortcut::copy:
+    case platform::Shortcut::copyInTerminal:
       if (copies && selection.length > 0) desk_.pasteboard.setString(selected());
       break;
     case platform::Shortcut::paste:

@@ -69,6 +69,35 @@ TEST_F(ClipboardBorrowing, APasteOffersTheTextMarkedTransientThenRestores) {
   EXPECT_DOUBLE_EQ(elapsed, Clipboard::kShortcutWait);
 }
 
+TEST_F(ClipboardBorrowing, AHeldBackShortcutIsAwaitedBeforeTheWaitAndTheRestore) {
+  desk.keyboard.shortcutDelay = 0.3;
+  std::vector<PasteboardItem> offered;
+  desk.keyboard.onShortcut = [&](Shortcut s) {
+    if (s == Shortcut::paste) offered = desk.pasteboard.contents;
+    if (s == Shortcut::copy) desk.pasteboard.setString("late selection");
+  };
+  double elapsed = 0;
+  EXPECT_TRUE(fake::runToEnd(desk.clock, Clipboard::paste(desk.platform(), "답장"), &elapsed));
+  ASSERT_EQ(offered.size(), 1u) << "the paste found the answer, not the user's clipboard";
+  EXPECT_EQ(offered[0][0], (std::pair<std::string, std::string>{Pasteboard::kStringType, "답장"}));
+  EXPECT_EQ(desk.pasteboard.contents, richClipboard());
+  EXPECT_DOUBLE_EQ(elapsed, 0.3 + Clipboard::kShortcutWait);
+
+  EXPECT_EQ(fake::runToEnd(desk.clock, Clipboard::copySelection(desk.platform())),
+            "late selection");
+  EXPECT_EQ(desk.pasteboard.contents, richClipboard()) << "the copy did not land after the restore";
+}
+
+TEST_F(ClipboardBorrowing, AShortcutThatCannotBeSentFailsAtOnceAndRestores) {
+  desk.keyboard.refused = {Shortcut::copy, Shortcut::copyInTerminal, Shortcut::paste};
+  double elapsed = -1;
+  EXPECT_FALSE(fake::runToEnd(desk.clock, Clipboard::paste(desk.platform(), "x"), &elapsed));
+  EXPECT_EQ(elapsed, 0);
+  EXPECT_FALSE(fake::runToEnd(desk.clock, Clipboard::copySelection(desk.platform(), true)));
+  EXPECT_EQ(desk.pasteboard.contents, richClipboard());
+  EXPECT_TRUE(desk.keyboard.posted.empty());
+}
+
 // A platform that reports the awaited clipboard event ends the wait early.
 class EventfulPasteboard : public fake::FakePasteboard {
  public:

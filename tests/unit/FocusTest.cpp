@@ -124,6 +124,40 @@ TEST_F(FocusRead, NoValueAndNothingCopiedIsUnreadable) {
   EXPECT_EQ(f.appName(), "Editor");
 }
 
+TEST_F(FocusRead, ATerminalIsCopiedWithItsOwnChordAndMarked) {
+  editor.field->failing.insert("AXSelectedText");
+  auto parent = std::make_shared<FakeElement>();
+  parent->set("AXRole", std::string("AXTerminal"));
+  // By its own role, by a terminal above it, by the program in front.
+  for (int how = 0; how < 3; ++how) {
+    desk.keyboard.posted.clear();
+    editor.setText("ls -l", {0, 5});
+    editor.field->attributes.erase("AXValue");  // a terminal shows no text
+    editor.field->set("AXRole", std::string(how == 0 ? "AXTerminal" : "AXTextArea"));
+    if (how == 1) editor.field->set("AXParent", platform::ElementRef(parent));
+    if (how == 2) {
+      editor.field->attributes.erase("AXParent");
+      editor.app.bundleID = "org.gnome.Terminal";
+      editor.bringToFront();
+    }
+    auto field = read();
+    EXPECT_TRUE(field.terminal) << how;
+    EXPECT_EQ(field.selectedText, "ls -l") << how;
+    EXPECT_EQ(desk.keyboard.posted,
+              std::vector<platform::Shortcut>{platform::Shortcut::copyInTerminal})
+        << how;
+  }
+}
+
+TEST_F(FocusRead, AnElementOfUnknownKindGetsNoSyntheticCopy) {
+  editor.setText("ls -l", {0, 5});
+  editor.field->attributes.erase("AXValue");
+  editor.field->failing.insert("AXSelectedText");
+  editor.field->failing.insert("AXRole");
+  EXPECT_EQ(failure().kind(), Kind::unreadable);
+  EXPECT_TRUE(desk.keyboard.posted.empty());
+}
+
 TEST_F(FocusRead, NothingInFrontOrNothingFocusedIsNoFocusedField) {
   desk.accessibility.focus(nullptr);
   double elapsed = -1;

@@ -170,6 +170,36 @@ TEST_F(InsertWrite, AfterSwitchingApplicationsNothingIsPastedAndTheTextIsLeftOnT
   EXPECT_FALSE(AppMemory::working("org.example.Mail"));
 }
 
+TEST_F(InsertWrite, ASelectAllThatCannotBeSentPastesNothing) {
+  editor.setText("draft", {0, 0});
+  editor.field->settable = {};
+  desk.keyboard.refused = {Shortcut::selectAll};
+  desk.pasteboard.setString("mine");
+  EXPECT_EQ(write("answer"), InsertResult::leftOnClipboard());
+  EXPECT_TRUE(desk.keyboard.posted.empty()) << "no paste beside the draft";
+  EXPECT_EQ(editor.text, "draft");
+}
+
+TEST_F(InsertWrite, AHeldBackSelectAllIsSentBeforeThePaste) {
+  editor.setText("draft", {0, 0});
+  editor.field->settable = {};
+  desk.keyboard.shortcutDelay = 0.3;
+  EXPECT_EQ(write("answer"), InsertResult::inserted(M::paste));
+  EXPECT_EQ(desk.keyboard.posted, (std::vector<Shortcut>{Shortcut::selectAll, Shortcut::paste}));
+  EXPECT_EQ(editor.text, "answer");
+}
+
+TEST_F(InsertWrite, ATerminalGetsNothingAndTheAnswerStaysOnTheClipboard) {
+  editor.setText("$ ", {2, 0});
+  auto field = fieldAsRead();
+  field.terminal = true;
+  EXPECT_EQ(fake::runToEnd(desk.clock, Insert::write(desk.platform(), "rm -rf ~\n", field)),
+            InsertResult::leftOnClipboard());
+  EXPECT_TRUE(editor.field->writes.empty());
+  EXPECT_TRUE(desk.keyboard.posted.empty());
+  EXPECT_EQ(desk.pasteboard.string(), "rm -rf ~\n");
+}
+
 TEST(InsertOrder, BaseOrdersByKindOfField) {
   FocusedField f;
   f.bundleID = "org.example.App";

@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "fake/FakeDesktop.h"
+#include "fake/RunTask.h"
+#include "feedback/SelfTest.h"
 #include "trigger/TriggerKey.h"
 #include "trigger/TriggerMode.h"
 
@@ -16,40 +21,41 @@ TEST(TriggerKeys, RawValuesMatchExactlyAndRoundTrip) {
   EXPECT_FALSE(fromRaw<TriggerKey>("CapsLock"));
 }
 
-TEST(TriggerKeys, AllEightInTableOrder) {
-  std::vector<std::string_view> raws;
-  for (TriggerKey key : kAllTriggerKeys)
-    raws.push_back(rawValue(key));
-  EXPECT_EQ(raws,
-            (std::vector<std::string_view>{"AltLeft", "AltRight", "ControlLeft", "ControlRight",
-                                           "ShiftLeft", "ShiftRight", "MetaLeft", "MetaRight"}));
-  EXPECT_EQ(kDefaultTriggerKey, TriggerKey::altRight);
-}
-
 TEST(TriggerKeys, DisplayNamesUseTheSideAndTheDesktopsKeyWords) {
   EXPECT_EQ(display(TriggerKey::altRight), "오른쪽 Alt");
   EXPECT_EQ(display(TriggerKey::controlRight), "오른쪽 Ctrl");
   EXPECT_EQ(display(TriggerKey::metaLeft), "왼쪽 Super");
-  EXPECT_EQ(display(TriggerKey::shiftLeft), "왼쪽 Shift");
 }
 
-TEST(TriggerKeys, KeyCodesAndFlagsPerSide) {
-  EXPECT_EQ(keyCode(TriggerKey::altRight), 61);
-  EXPECT_EQ(keyCode(TriggerKey::metaRight), 54);
-  EXPECT_EQ(keyCode(TriggerKey::shiftLeft), 56);
-  EXPECT_EQ(pairFlags(TriggerKey::controlLeft), 0x2001u);
-  EXPECT_EQ(sideFlag(TriggerKey::controlRight), 0x2000u);
-  EXPECT_EQ(sideFlag(TriggerKey::altLeft), 0x20u);
-  EXPECT_EQ(modifierFlag(TriggerKey::metaLeft), 0x100000u);
-  // Each side bit belongs to its own pair and to no other.
-  for (TriggerKey key : kAllTriggerKeys) {
-    EXPECT_EQ(pairFlags(key) & sideFlag(key), sideFlag(key)) << rawValue(key);
-    for (TriggerKey other : kAllTriggerKeys) {
-      if (modifierFlag(other) != modifierFlag(key)) {
-        EXPECT_EQ(pairFlags(other) & sideFlag(key), 0u);
-      }
-    }
-  }
+TEST(InputMethodKeysyms, KoreanJapaneseAndGroupSwitchesButNotPlainModifiers) {
+  for (const char* ime : {"Hangul", "Hangul_Hanja", "Henkan_Mode", "Zenkaku_Hankaku",
+                          "ISO_Next_Group", "ISO_First_Group_Lock", "Multi_key"})
+    EXPECT_TRUE(isInputMethodKeysym(ime)) << ime;
+  for (const char* plain : {"Alt_R", "Control_R", "ISO_Level3_Shift", "Meta_L", "Super_R", ""})
+    EXPECT_FALSE(isInputMethodKeysym(plain)) << plain;
+}
+
+TEST(InputMethodKeysyms, TheDiagnosisNamesTheConflictAndSuggestsAFreeKey) {
+  fake::FakeDesktop desk;
+  desk.keyboard.keysyms[1] = "Hangul";        // right Alt
+  desk.keyboard.keysyms[3] = "Hangul_Hanja";  // right Ctrl
+  std::vector<std::string> lines;
+  fake::runToEnd(desk.clock, SelfTest::run(desk.platform(), {"--diagnose"},
+                                           [&](const auto& l) { lines.push_back(l); }));
+  auto said = [&](std::string_view text) {
+    return std::find(lines.begin(), lines.end(), text) != lines.end();
+  };
+  EXPECT_TRUE(
+      said("✗ 트리거 키 충돌: 오른쪽 Alt 키가 지금 입력기 전환 키(Hangul)로 쓰입니다 — "
+           "한/영·한자 전환과 겹치므로 이 키로는 트리거하지 않습니다"));
+  EXPECT_TRUE(said("  → 다른 트리거 키를 고르세요 (예: 오른쪽 Super)"));
+
+  desk.keyboard.keysyms[1] = "Alt_R";
+  lines.clear();
+  fake::runToEnd(desk.clock, SelfTest::run(desk.platform(), {"--diagnose"},
+                                           [&](const auto& l) { lines.push_back(l); }));
+  for (const auto& line : lines)
+    EXPECT_EQ(line.find("충돌"), std::string::npos) << line;
 }
 
 TEST(TriggerModes, RawValuesMatchExactly) {

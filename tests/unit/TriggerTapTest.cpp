@@ -27,15 +27,15 @@ class TriggerTapTest : public ::testing::Test {
       f |= sideFlag(k) | modifierFlag(k);
     return f;
   }
-  void down(TriggerKey k) {
+  void down(TriggerKey k, std::optional<std::uint32_t> timeMs = {}) {
     held.insert(k);
-    desk.keyboard.inject({KeyEventType::flagsChanged, keyCode(k), flags()});
+    desk.keyboard.inject({KeyEventType::flagsChanged, keyCode(k), flags(), timeMs});
   }
-  void up(TriggerKey k) {
+  void up(TriggerKey k, std::optional<std::uint32_t> timeMs = {}) {
     held.erase(k);
-    desk.keyboard.inject({KeyEventType::flagsChanged, keyCode(k), flags()});
+    desk.keyboard.inject({KeyEventType::flagsChanged, keyCode(k), flags(), timeMs});
   }
-  void letter() { desk.keyboard.inject({KeyEventType::keyDown, 0, flags()}); }
+  void letter() { desk.keyboard.inject({KeyEventType::keyDown, 0, flags(), {}}); }
   // Presses the trigger, holds it for ms, releases it and lets deferred work run.
   void tapFor(double ms, TriggerKey k = TriggerKey::altRight) {
     down(k);
@@ -101,6 +101,59 @@ TEST_F(TriggerTapTest, HoldOfFiveHundredMsStillCountsButNotOneMore) {
   EXPECT_EQ(taps, 1);
 }
 
+TEST_F(TriggerTapTest, TheHoldIsMeasuredOnTheEventsOwnClock) {
+  // The main loop got round to the release late: the events' times still say 100 ms.
+  down(TriggerKey::altRight, 5000);
+  desk.clock.advance(0.9);
+  up(TriggerKey::altRight, 5100);
+  desk.clock.runPending();
+  EXPECT_EQ(taps, 1);
+  // Across the wrap-around of the source's 32-bit clock.
+  down(TriggerKey::altRight, 0xFFFFFFF0u);
+  up(TriggerKey::altRight, 0x40u);
+  desk.clock.runPending();
+  EXPECT_EQ(taps, 2);
+  // Events handled together that were 600 ms apart.
+  down(TriggerKey::altRight, 1000);
+  up(TriggerKey::altRight, 1600);
+  desk.clock.runPending();
+  EXPECT_EQ(taps, 2);
+}
+
+TEST_F(TriggerTapTest, SecureInputAtTheTapFiresNothingAndSaysSo) {
+  Log::Capture log;
+  std::vector<bool> changes;
+  tap.onSecureInputChange = [&](bool on) { changes.push_back(on); };
+  desk.keyboard.secureInput = true;
+  tapFor(80);
+  EXPECT_EQ(taps, 0);
+  EXPECT_TRUE(tap.lastSecureInput()) << "known at once, not at the watch's next tick";
+  EXPECT_EQ(changes, std::vector<bool>{true});
+  EXPECT_TRUE(log.contains("trigger", Log::Level::notice,
+                           "보안 입력 중이라 트리거를 건너뜁니다 (암호 입력창 또는 잠긴 화면)"));
+  desk.keyboard.secureInput = false;
+  tapFor(80);
+  EXPECT_EQ(taps, 1);
+}
+
+TEST_F(TriggerTapTest, AKeyThatSwitchesTheInputMethodNeverFires) {
+  Log::Capture log;
+  desk.keyboard.keysyms[1] = "Hangul";
+  tapFor(80);
+  EXPECT_EQ(taps, 0);
+  EXPECT_TRUE(log.contains("trigger", Log::Level::error,
+                           "오른쪽 Alt 키가 지금 입력기 키(Hangul)라 트리거하지 않습니다 — 다른 "
+                           "트리거 키를 고르세요"));
+  tap.key = TriggerKey::controlRight;
+  desk.keyboard.keysyms[3] = "Hangul_Hanja";
+  tapFor(80, TriggerKey::controlRight);
+  EXPECT_EQ(taps, 0);
+  // The layout changes back: the key is a trigger again.
+  desk.keyboard.keysyms[3] = "Control_R";
+  tapFor(80, TriggerKey::controlRight);
+  EXPECT_EQ(taps, 1);
+}
+
 TEST_F(TriggerTapTest, AnythingBetweenDownAndUpCancels) {
   // Another modifier goes down.
   down(TriggerKey::altRight);
@@ -139,25 +192,20 @@ TEST_F(TriggerTapTest, OnlyTheConfiguredSideFires) {
 TEST_F(TriggerTapTest, FlagsWithoutDeviceBitsUseTheModifierMask) {
   for (TriggerKey k : {TriggerKey::altLeft, TriggerKey::altRight}) {
     tap.key = k;
-    desk.keyboard.inject({KeyEventType::flagsChanged, keyCode(k), modifierFlag(k)});
+    desk.keyboard.inject({KeyEventType::flagsChanged, keyCode(k), modifierFlag(k), {}});
     EXPECT_TRUE(tap.armed());
     desk.clock.advance(0.05);
-    desk.keyboard.inject({KeyEventType::flagsChanged, keyCode(k), 0});
+    desk.keyboard.inject({KeyEventType::flagsChanged, keyCode(k), 0, {}});
     desk.clock.runPending();
   }
   EXPECT_EQ(taps, 2);
   // Device bits of the other side only: this side is up.
   tap.key = TriggerKey::altRight;
-  desk.keyboard.inject({KeyEventType::flagsChanged, keyCode(TriggerKey::altRight),
-                        sideFlag(TriggerKey::altLeft) | modifierFlag(TriggerKey::altRight)});
+  desk.keyboard.inject({KeyEventType::flagsChanged,
+                        keyCode(TriggerKey::altRight),
+                        sideFlag(TriggerKey::altLeft) | modifierFlag(TriggerKey::altRight),
+                        {}});
   EXPECT_FALSE(tap.armed());
-}
-
-TEST_F(TriggerTapTest, ReleaseWithoutPressDoesNothing) {
-  up(TriggerKey::altRight);
-  up(TriggerKey::altRight);
-  desk.clock.runPending();
-  EXPECT_EQ(taps, 0);
 }
 
 TEST_F(TriggerTapTest, DoubleModeFiresOnTheSecondTapWithinTheWindow) {
@@ -219,13 +267,13 @@ TEST_F(TriggerTapTest, SystemDisableReenablesDropsTheHalfTapAndLogs) {
   Log::Capture log;
   down(TriggerKey::altRight);
   desk.clock.advance(7);
-  desk.keyboard.inject({KeyEventType::disabledByTimeout, 0, 0});
+  desk.keyboard.inject({KeyEventType::disabledByTimeout, 0, 0, {}});
   EXPECT_EQ(desk.keyboard.reenables, 1);
   EXPECT_EQ(tap.lastEventAt(), desk.clock.now());
   EXPECT_FALSE(tap.armed());
   EXPECT_TRUE(log.contains("trigger", Log::Level::error,
                            "시스템이 탭을 껐습니다 (type 4294967294) — 다시 켭니다"));
-  desk.keyboard.inject({KeyEventType::disabledByUserInput, 0, 0});
+  desk.keyboard.inject({KeyEventType::disabledByUserInput, 0, 0, {}});
   EXPECT_TRUE(log.contains("trigger", Log::Level::error,
                            "시스템이 탭을 껐습니다 (type 4294967295) — 다시 켭니다"));
   up(TriggerKey::altRight);

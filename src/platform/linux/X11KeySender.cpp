@@ -41,14 +41,17 @@ void X11KeySender::fake(int keycode, bool press) {
   XTestFakeKeyEvent(display_, static_cast<unsigned>(keycode), press ? True : False, CurrentTime);
 }
 
-void X11KeySender::chord(const std::vector<int>& keycodes) {
+bool X11KeySender::chord(const std::vector<int>& keycodes) {
   for (int code : keycodes)
-    if (code == 0) return;  // a missing key would turn the shortcut into something else
+    if (code == 0) return false;  // a missing key would turn the shortcut into something else
+  if (!ready()) return false;
   for (int code : keycodes)
     fake(code, true);
   for (auto it = keycodes.rbegin(); it != keycodes.rend(); ++it)
     fake(*it, false);
-  if (display_) XFlush(display_);
+  // Sent once the server has them: a wait that follows starts after the keys arrived.
+  XSync(display_, False);
+  return !lost_;
 }
 
 void X11KeySender::press(int keycode) {

@@ -21,8 +21,9 @@ class X11KeySender {
   int keycodeOfName(std::string_view name);
   // The key code that gives the keysym, else the key with the fallback name, or 0.
   int keycodeOf(unsigned long keysym, std::string_view fallbackName);
-  // Presses the keys in order, then releases them in reverse order.
-  void chord(const std::vector<int>& keycodes);
+  // Presses the keys in order, then releases them in reverse order; false when nothing was
+  // sent (a key is missing or there is no connection).
+  bool chord(const std::vector<int>& keycodes);
   void press(int keycode);
   void release(int keycode);
   // Whether a modifier key (Shift, Control, Alt, Super, AltGr …) is physically down: a

@@ -1,6 +1,6 @@
 #include "platform/linux/X11KeyTranslator.h"
 
-#include "trigger/TriggerKey.h"
+#include "platform/ModifierKey.h"
 
 namespace linuxport {
 
@@ -14,7 +14,8 @@ std::uint64_t X11KeyTranslator::flags() const {
   std::uint64_t f = 0;
   for (size_t i = 0; i < codes_.size(); ++i) {
     if (codes_[i] > 0 && codes_[i] < 256 && down_[codes_[i]])
-      f |= sideFlag(kAllTriggerKeys[i]) | modifierFlag(kAllTriggerKeys[i]);
+      f |= platform::sideFlag(platform::kAllModifierKeys[i]) |
+           platform::modifierFlag(platform::kAllModifierKeys[i]);
   }
   return f;
 }
@@ -24,13 +25,15 @@ std::optional<platform::KeyEvent> X11KeyTranslator::press(int keycode) {
   const int trigger = triggerIndex(keycode);
   if (trigger < 0) {
     down_.set(keycode);
-    return platform::KeyEvent{platform::KeyEventType::keyDown, static_cast<std::uint16_t>(keycode),
-                              flags()};
+    return platform::KeyEvent{
+        platform::KeyEventType::keyDown, static_cast<std::uint16_t>(keycode), flags(), {}};
   }
   if (down_[keycode]) return std::nullopt;
   down_.set(keycode);
-  return platform::KeyEvent{platform::KeyEventType::flagsChanged, keyCode(kAllTriggerKeys[trigger]),
-                            flags()};
+  return platform::KeyEvent{platform::KeyEventType::flagsChanged,
+                            platform::keyCode(platform::kAllModifierKeys[trigger]),
+                            flags(),
+                            {}};
 }
 
 std::optional<platform::KeyEvent> X11KeyTranslator::release(int keycode) {
@@ -38,8 +41,10 @@ std::optional<platform::KeyEvent> X11KeyTranslator::release(int keycode) {
   down_.reset(keycode);
   const int trigger = triggerIndex(keycode);
   if (trigger < 0) return std::nullopt;
-  return platform::KeyEvent{platform::KeyEventType::flagsChanged, keyCode(kAllTriggerKeys[trigger]),
-                            flags()};
+  return platform::KeyEvent{platform::KeyEventType::flagsChanged,
+                            platform::keyCode(platform::kAllModifierKeys[trigger]),
+                            flags(),
+                            {}};
 }
 
 }  // namespace linuxport

@@ -15,7 +15,8 @@ namespace linuxport {
 // input sends them) give nothing, and so do releases of ordinary keys.
 class X11KeyTranslator {
  public:
-  // X key codes of the eight trigger keys in kAllTriggerKeys order; 0 = not on this keyboard.
+  // X key codes of the eight trigger keys in platform::kAllModifierKeys order; 0 = not on this
+  // keyboard.
   void setTriggerKeycodes(const std::array<int, 8>& codes) { codes_ = codes; }
   std::optional<platform::KeyEvent> press(int keycode);
   std::optional<platform::KeyEvent> release(int keycode);

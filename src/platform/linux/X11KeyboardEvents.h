@@ -1,10 +1,14 @@
 #pragma once
 
+#include <array>
+#include <deque>
 #include <functional>
+#include <string>
 
 #include "base/Async.h"
 #include "base/Clock.h"
 #include "platform/KeyboardEvents.h"
+#include "platform/linux/SessionLockWatch.h"
 #include "platform/linux/X11KeySender.h"
 #include "platform/linux/X11KeyTranslator.h"
 #include "platform/linux/X11ModifierIdle.h"
@@ -25,8 +29,9 @@ class X11KeyboardEvents : public platform::KeyboardEvents {
   };
   static constexpr double kRetryInterval = 1.0;
   static constexpr double kTriggerTapHold = 0.08;
-  // How long a shortcut waits for held modifiers to be released before it is sent anyway.
+  // How long a shortcut waits for held modifiers to be released before it fails.
   static constexpr double kModifierWait = 0.25;
+  static constexpr double kModifierPoll = 0.01;
 
   explicit X11KeyboardEvents(Clock& clock, Hooks hooks = {});
   ~X11KeyboardEvents() override;
@@ -38,11 +43,15 @@ class X11KeyboardEvents : public platform::KeyboardEvents {
   bool inputMonitoringGranted() override;
   // Nothing to ask for on X11.
   void requestInputMonitoring() override {}
-  // The focused element is a password field.
+  // A password field has focus or the session is locked. Another client's keyboard grab is
+  // not seen: X reports it only to a client that tries to grab the keyboard itself, and a
+  // successful try moves the focus.
   bool secureInputEnabled() override;
+  // From the keymap as last read on the listener's connection (again on every change).
+  std::string keysymName(platform::ModifierKey key) override;
   // Since the last change of a trigger-key modifier, seen on a connection of its own.
   double secondsSinceLastModifierEvent() override;
-  void postShortcut(platform::Shortcut shortcut) override;
+  Task<bool> postShortcut(platform::Shortcut shortcut) override;
   void postTriggerTap() override;
 
   bool listening() const { return listener_.isOpen(); }
@@ -51,10 +60,18 @@ class X11KeyboardEvents : public platform::KeyboardEvents {
 
  private:
   bool connect();
-  void onKey(int keycode, bool press);
+  struct PendingShortcut {
+    platform::Shortcut shortcut;
+    double postedAt;
+    Completion<bool> sent;
+  };
+
+  void refreshKeymap();
+  void onKey(int keycode, bool press, std::uint32_t timeMs);
   void onLost();
   void deliver(const platform::KeyEvent& event);
-  void sendShortcut(platform::Shortcut shortcut, double waited);
+  void sendPending();
+  bool send(platform::Shortcut shortcut);
 
   Clock& clock_;
   Hooks hooks_;
@@ -66,7 +83,10 @@ class X11KeyboardEvents : public platform::KeyboardEvents {
   Timer retry_;
   Timer tapRelease_;
   int tapReleaseKeycode_ = 0;
+  std::deque<PendingShortcut> shortcuts_;
   Timer shortcutWait_;
+  SessionLockWatch lock_;
+  std::array<std::string, 8> keysyms_;
   bool xinput2_ = false;
 };
 

@@ -16,23 +16,23 @@ bool sameName(const char* xkb, std::string_view name) {
 
 }  // namespace
 
-std::string_view xkbName(TriggerKey key) {
+std::string_view xkbName(platform::ModifierKey key) {
   switch (key) {
-    case TriggerKey::altLeft:
+    case platform::ModifierKey::altLeft:
       return "LALT";
-    case TriggerKey::altRight:
+    case platform::ModifierKey::altRight:
       return "RALT";
-    case TriggerKey::controlLeft:
+    case platform::ModifierKey::controlLeft:
       return "LCTL";
-    case TriggerKey::controlRight:
+    case platform::ModifierKey::controlRight:
       return "RCTL";
-    case TriggerKey::shiftLeft:
+    case platform::ModifierKey::shiftLeft:
       return "LFSH";
-    case TriggerKey::shiftRight:
+    case platform::ModifierKey::shiftRight:
       return "RTSH";
-    case TriggerKey::metaLeft:
+    case platform::ModifierKey::metaLeft:
       return "LWIN";
-    case TriggerKey::metaRight:
+    case platform::ModifierKey::metaRight:
       return "RWIN";
   }
   return "";
@@ -61,9 +61,24 @@ int keycodeOfName(Display* display, std::string_view name) {
 
 std::array<int, 8> triggerKeycodes(Display* display) {
   std::array<int, 8> codes{};
-  for (size_t i = 0; i < kAllTriggerKeys.size(); ++i)
-    codes[i] = keycodeOfName(display, xkbName(kAllTriggerKeys[i]));
+  for (size_t i = 0; i < platform::kAllModifierKeys.size(); ++i)
+    codes[i] = keycodeOfName(display, xkbName(platform::kAllModifierKeys[i]));
   return codes;
+}
+
+std::array<std::string, 8> keysymNames(Display* display, const std::array<int, 8>& codes) {
+  XkbStateRec state{};
+  const int group = XkbGetState(display, XkbUseCoreKbd, &state) == Success ? state.group : 0;
+  std::array<std::string, 8> names;
+  for (size_t i = 0; i < codes.size(); ++i) {
+    if (codes[i] <= 0 || codes[i] > 255) continue;
+    const auto code = static_cast<KeyCode>(codes[i]);
+    KeySym sym = XkbKeycodeToKeysym(display, code, group, 0);
+    // A key with fewer groups than the layout behaves as its first group.
+    if (sym == NoSymbol && group > 0) sym = XkbKeycodeToKeysym(display, code, 0, 0);
+    if (const char* name = sym != NoSymbol ? XKeysymToString(sym) : nullptr) names[i] = name;
+  }
+  return names;
 }
 
 }  // namespace linuxport::X11Keymap

@@ -14,7 +14,7 @@ bool X11ModifierIdle::start() {
   if (keys_.isOpen()) return true;
   translator_.reset();
   X11RawKeys::Callbacks callbacks;
-  callbacks.key = [this](int keycode, bool press) {
+  callbacks.key = [this](int keycode, bool press, std::uint32_t) {
     auto event = press ? translator_.press(keycode) : translator_.release(keycode);
     if (event && event->type == platform::KeyEventType::flagsChanged)
       lastChangeUs_ = g_get_monotonic_time();

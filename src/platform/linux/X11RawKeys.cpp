@@ -25,6 +25,8 @@ bool X11RawKeys::open(Callbacks callbacks) {
   if (XkbQueryExtension(display_, &xkbOpcode, &xkbEventBase_, &xkbError, &xkbMajor, &xkbMinor)) {
     const unsigned mask = XkbNewKeyboardNotifyMask | XkbMapNotifyMask;
     XkbSelectEvents(display_, XkbUseCoreKbd, mask, mask);
+    XkbSelectEventDetails(display_, XkbUseCoreKbd, XkbStateNotify, XkbGroupStateMask,
+                          XkbGroupStateMask);
   } else {
     xkbEventBase_ = -1;
   }
@@ -116,14 +118,17 @@ void X11RawKeys::handleEvent(void* e) {
   if (event.type == GenericEvent && event.xcookie.extension == xiOpcode_ &&
       XGetEventData(display_, &event.xcookie)) {
     const int type = event.xcookie.evtype;
-    const int keycode = static_cast<XIRawEvent*>(event.xcookie.data)->detail;
+    const auto* raw = static_cast<XIRawEvent*>(event.xcookie.data);
+    const int keycode = raw->detail;
+    const auto time = static_cast<std::uint32_t>(raw->time);
     XFreeEventData(display_, &event.xcookie);
     if ((type == XI_RawKeyPress || type == XI_RawKeyRelease) && callbacks_.key)
-      callbacks_.key(keycode, type == XI_RawKeyPress);
+      callbacks_.key(keycode, type == XI_RawKeyPress, time);
     return;
   }
   if (xkbEventBase_ >= 0 && event.type == xkbEventBase_ && callbacks_.keymapChanged) {
-    XkbRefreshKeyboardMapping(reinterpret_cast<XkbMapNotifyEvent*>(&event));
+    auto* xkb = reinterpret_cast<XkbEvent*>(&event);
+    if (xkb->any.xkb_type != XkbStateNotify) XkbRefreshKeyboardMapping(&xkb->map);
     callbacks_.keymapChanged();
   }
 }

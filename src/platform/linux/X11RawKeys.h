@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 
 typedef struct _XDisplay Display;
@@ -13,8 +14,10 @@ namespace linuxport {
 class X11RawKeys {
  public:
   struct Callbacks {
-    std::function<void(int keycode, bool press)> key;
-    // The keyboard mapping changed (key codes of named keys may differ now).
+    // timeMs is the server's time of the event (milliseconds, wrapping around).
+    std::function<void(int keycode, bool press, std::uint32_t timeMs)> key;
+    // The keyboard mapping or the layout group changed (key codes of named keys and the
+    // symbols they produce may differ now).
     std::function<void()> keymapChanged;
     // The connection is gone; the object is closed when this is called.
     std::function<void()> lost;
