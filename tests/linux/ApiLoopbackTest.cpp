@@ -2,13 +2,13 @@
 
 #include <memory>
 
-#include "fake/RunTask.h"
 #include "StandInBackend.h"
 #include "account/Api.h"
 #include "account/Keychain.h"
 #include "account/Settings.h"
 #include "base/Log.h"
 #include "fake/FakeDesktop.h"
+#include "fake/RunTask.h"
 
 namespace {
 

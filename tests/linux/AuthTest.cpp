@@ -9,12 +9,12 @@
 #include <fstream>
 #include <memory>
 
-#include "fake/RunTask.h"
 #include "StandInBackend.h"
 #include "account/Keychain.h"
 #include "account/Settings.h"
 #include "base/Text.h"
 #include "fake/FakeDesktop.h"
+#include "fake/RunTask.h"
 #include "platform/linux/OpenURL.h"
 
 namespace {

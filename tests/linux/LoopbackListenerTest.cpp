@@ -10,8 +10,8 @@
 #include <chrono>
 #include <memory>
 
-#include "fake/RunTask.h"
 #include "account/Auth.h"
+#include "fake/RunTask.h"
 
 namespace {
 

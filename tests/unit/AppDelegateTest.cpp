@@ -141,9 +141,10 @@ TEST_F(AppDelegateTest, AnEmptyOrAlmostEmptyFieldGetsAReplyThatIsRemembered) {
     platform::TextRange selection;
     std::string logged;
   };
-  for (const auto& c : {Case{"", {0, 0}, "트리거 → 빈 입력창, 새 답글 생성으로 간다"},
-                        Case{" x \n", {0, 0}, "트리거 → 초안이 사실상 비어 있음(4자), 생성으로 간다"},
-                        Case{"   ", {0, 3}, "트리거 → 초안이 사실상 비어 있음(3자), 생성으로 간다"}}) {
+  for (const auto& c :
+       {Case{"", {0, 0}, "트리거 → 빈 입력창, 새 답글 생성으로 간다"},
+        Case{" x \n", {0, 0}, "트리거 → 초안이 사실상 비어 있음(4자), 생성으로 간다"},
+        Case{"   ", {0, 3}, "트리거 → 초안이 사실상 비어 있음(3자), 생성으로 간다"}}) {
     SCOPED_TRACE(c.text);
     sent.clear();
     kb->retrievals.clear();
@@ -284,7 +285,8 @@ TEST_F(AppDelegateTest, AFailedRequestIsReportedAndRefreshesTheIcon) {
   editor.setText("a draft to polish");
   trigger();
   settle();
-  EXPECT_EQ(notified(), (Lines{"답글을 만들지 못했어요 / 서버에 연결하지 못했습니다 (no handler)"}));
+  EXPECT_EQ(notified(),
+            (Lines{"답글을 만들지 못했어요 / 서버에 연결하지 못했습니다 (no handler)"}));
   EXPECT_EQ(iconRefreshes, 1);
 
   desk.notifier.posted.clear();

@@ -72,7 +72,7 @@ TEST_F(CaretPanelTest, ThePanelIsAsWideAsTheWidestTextWhileTheDotsCycle) {
   desk.clock.advance(0.01 + 0.4 * 2);
   EXPECT_EQ(texts(), (Texts{"zel.", "zel..", "zel...", "zel."}));
   EXPECT_EQ(desk.ui.panels.size(), 1u);  // the text changes in place
-  desk.clock.advance(0.4);                // "zel..": the next animation still starts at one dot
+  desk.clock.advance(0.4);               // "zel..": the next animation still starts at one dot
 
   panel.hide();
   panel.hide();
