@@ -108,12 +108,7 @@ std::optional<platform::AXValue> FakeAccessibility::copyAttribute(
     const platform::ElementRef& element, std::string_view name) {
   ++calls;
   auto* e = asFake(element);
-  if (!e || e->failing.count(std::string(name))) return std::nullopt;
-  auto it = e->attributes.find(std::string(name));
-  if (it != e->attributes.end()) return it->second;
-  if (name == "AXParent")
-    if (auto parent = e->parent.lock()) return platform::AXValue(platform::ElementRef(parent));
-  return std::nullopt;
+  return e ? attributeOf(*e, name) : std::nullopt;
 }
 
 std::optional<platform::AXValue> FakeAccessibility::copyParameterizedAttribute(

@@ -2,13 +2,13 @@
 
 #include <memory>
 
-#include "RunTask.h"
 #include "StandInBackend.h"
 #include "account/Api.h"
 #include "account/Keychain.h"
 #include "account/Settings.h"
 #include "base/Log.h"
 #include "fake/FakeDesktop.h"
+#include "fake/RunTask.h"
 
 namespace {
 
@@ -197,23 +197,6 @@ TEST_F(ApiLoopbackTest, UsageReadsNumbersAndPlanLeniently) {
     ASSERT_TRUE(error) << answer;
     EXPECT_EQ(error->description(), "사용량을 읽지 못했습니다");
   }
-}
-
-TEST_F(ApiLoopbackTest, TransportFailuresPassThroughUnchanged) {
-  desk.defaults.values["MireloBackendURL"] =
-      "http://127.0.0.1:" + std::to_string(StandInBackend::closedPort());
-  auto refused =
-      failureOf<platform::HttpError>(desk.clock, Api::rewrite(p, "x", std::nullopt, std::nullopt));
-  ASSERT_TRUE(refused);
-  EXPECT_EQ(std::string(refused->what()).rfind("서버에 연결하지 못했습니다 (", 0), 0u);
-  EXPECT_TRUE(signedIn());
-
-  desk.defaults.values["MireloBackendURL"] = backend->url();
-  backend->route("POST", "/rewrite", {{"body", "x"}, {"repeat", 11 * 1024 * 1024}});
-  auto huge =
-      failureOf<platform::HttpError>(desk.clock, Api::rewrite(p, "x", std::nullopt, std::nullopt));
-  ASSERT_TRUE(huge);
-  EXPECT_STREQ(huge->what(), "서버 응답이 너무 큽니다 (10 MB 초과)");
 }
 
 }  // namespace

@@ -12,7 +12,7 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include "RunTask.h"
+#include "fake/RunTask.h"
 
 extern char** environ;
 

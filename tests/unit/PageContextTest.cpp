@@ -34,7 +34,20 @@ class PageContextRead : public testing::Test {
     field.element = composer;
   }
 
-  std::optional<PageContext::Reading> read() { return PageContext::read(ax, clock, field); }
+  // Reads with the plain walk and with the snapshot: both give the same reading and log line.
+  std::optional<PageContext::Reading> read() {
+    ax.snapshots = false;
+    ax.calls = 0;
+    auto walked = PageContext::read(ax, clock, field);
+    walkCalls = ax.calls;
+    std::string walkedLog = logged();
+    ax.snapshots = true;
+    ax.calls = ax.snapshotReads = 0;
+    EXPECT_EQ(PageContext::read(ax, clock, field), walked);
+    EXPECT_EQ(logged(), walkedLog);
+    snapshotCalls = ax.calls;
+    return walked;
+  }
   const std::string& logged() const { return capture.records().back().message; }
 
   fake::FakeAccessibility ax;
@@ -45,6 +58,7 @@ class PageContextRead : public testing::Test {
   std::shared_ptr<FakeElement> composerBox = node("AXGroup");
   std::shared_ptr<FakeElement> composer = node("AXTextArea");
   FocusedField field;
+  int walkCalls = 0, snapshotCalls = 0;
 };
 
 TEST_F(PageContextRead, TextAboveTheComposerInReadingOrder) {
@@ -65,6 +79,27 @@ TEST_F(PageContextRead, TextAboveTheComposerInReadingOrder) {
   EXPECT_EQ(reading->recipient, "From");
   EXPECT_EQ(logged(), "맥락 수집: 93자 / 노드 14개 / 2단계 / 0ms / 상대 있음");
   EXPECT_EQ(capture.records().back().level, Log::Level::notice);
+  EXPECT_GT(ax.snapshotReads, 0);
+  EXPECT_LT(snapshotCalls, 5) << "only the composer's frame is asked one call at a time";
+}
+
+TEST_F(PageContextRead, TheSnapshotFallsBackToTheWalkWhereItCannotAnswer) {
+  thread->addChild(text(100, 10, "Some message text long enough to be a context line."));
+  auto app = node("AXApplication");
+  app->addChild(window);
+  auto elsewhere = node("AXWindow");
+  app->addChild(elsewhere);
+  elsewhere->addChild(text(0, 0, "another window's text"));
+  elsewhere->bulkChildren = false;  // outside the walk: no matter
+  ASSERT_TRUE(read());
+  EXPECT_GT(ax.snapshotReads, 0);
+  thread->bulkChildren = false;
+  ASSERT_TRUE(read());
+  EXPECT_EQ(snapshotCalls, walkCalls) << "the whole walk after a failed snapshot";
+  thread->bulkChildren = true;
+  ax.snapshotReadsFail = true;
+  ASSERT_TRUE(read());
+  EXPECT_EQ(snapshotCalls, walkCalls);
 }
 
 TEST_F(PageContextRead, WithNothingAboveTheComposerEverythingCounts) {

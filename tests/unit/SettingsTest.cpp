@@ -38,14 +38,6 @@ TEST(Settings, TriggerCodeIsStoredAsItsRawValue) {
   EXPECT_EQ(Settings::triggerCode(d), TriggerKey::controlRight);
 }
 
-TEST(Settings, HandleBrowsersIsTrueUntilWrittenAndAgainWhenRemoved) {
-  fake::FakeDefaults d;
-  d.set("handleBrowsers", false);
-  EXPECT_FALSE(Settings::handleBrowsers(d));
-  d.remove("handleBrowsers");
-  EXPECT_TRUE(Settings::handleBrowsers(d));
-}
-
 TEST(Settings, BackendURLPrefersDefaultsThenInfoThenBuiltIn) {
   fake::FakeDefaults d;
   d.infoValues["MireloBackendURL"] = "http://127.0.0.1:8080";
