@@ -54,7 +54,7 @@ Task<std::optional<std::string>> copySelection(platform::Platform services, bool
 Task<bool> paste(platform::Platform services, std::string text) {
   auto& pasteboard = services.pasteboard;
   Borrowing borrowing(pasteboard);
-  if (!borrowing.complete()) co_return;
+  if (!borrowing.complete()) co_return false;
   pasteboard.clearContents();
   pasteboard.writeItems(
       {{{platform::Pasteboard::kStringType, std::move(text)},
