@@ -56,7 +56,12 @@ AtspiSnapshot::~AtspiSnapshot() {
 std::unique_ptr<AtspiSnapshot> AtspiSnapshot::take(AtspiAccessible* element, int timeoutMs) {
   AtspiApplication* app = element ? element->parent.app : nullptr;
   if (!app || !app->bus || !app->bus_name || !element->parent.path) return nullptr;
-  std::unique_ptr<AtspiSnapshot> snapshot(new AtspiSnapshot(app->bus, app->bus_name, timeoutMs));
+  return take(app->bus, app->bus_name, element->parent.path, timeoutMs);
+}
+
+std::unique_ptr<AtspiSnapshot> AtspiSnapshot::take(DBusConnection* bus, const std::string& busName,
+                                                   const std::string& elementPath, int timeoutMs) {
+  std::unique_ptr<AtspiSnapshot> snapshot(new AtspiSnapshot(bus, busName, timeoutMs));
   std::optional<std::vector<Item>> items;
   DBusBatch batch(snapshot->bus_, snapshot->busName_, timeoutMs);
   bool answered = batch.run(
@@ -67,8 +72,7 @@ std::unique_ptr<AtspiSnapshot> AtspiSnapshot::take(AtspiAccessible* element, int
       [&](size_t, DBusMessage* reply) {
         if (reply) items = AtspiReplies::items(reply);
       });
-  if (!answered || !items || !snapshot->build(std::move(*items), element->parent.path))
-    return nullptr;
+  if (!answered || !items || !snapshot->build(std::move(*items), elementPath)) return nullptr;
   return snapshot;
 }
 
