@@ -74,18 +74,6 @@ TEST_F(FieldAccessDesktop, WritesTheWholeTextAndRemembersHow) {
   EXPECT_EQ(AppMemory::working(field.bundleID), result.method());
 }
 
-TEST_F(FieldAccessDesktop, ReplacesOnlyTheSelection) {
-  FixtureApp app({"--windows=editor", "--focus=text", "--text=hello world, see you"});
-  ASSERT_TRUE(app.ready());
-  focusOn(app, "text", "AXTextArea");
-  app.select("text", 6, 11);
-  auto field = read();
-  ASSERT_EQ(field.selectedText, "world");
-  auto result = write("there", field);
-  ASSERT_TRUE(result.isInserted());
-  EXPECT_EQ(app.text("text"), "hello there, see you");
-}
-
 TEST_F(FieldAccessDesktop, LeavesTheAnswerOnTheClipboardWhenTheFieldIsGone) {
   auto app = std::make_unique<FixtureApp>(
       std::vector<std::string>{"--windows=editor", "--focus=entry", "--entry=초안"});

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/AXNames.h"
 #include "platform/AXSnapshot.h"
 
 namespace fake {
@@ -16,7 +17,7 @@ std::optional<platform::AXValue> attributeOf(FakeElement& e, std::string_view na
   if (e.failing.count(std::string(name))) return std::nullopt;
   auto it = e.attributes.find(std::string(name));
   if (it != e.attributes.end()) return it->second;
-  if (name == "AXParent")
+  if (name == platform::AXAttribute::kParent)
     if (auto parent = e.parent.lock()) return platform::AXValue(platform::ElementRef(parent));
   return std::nullopt;
 }
@@ -48,10 +49,11 @@ class FakeSnapshot : public platform::AXSnapshot {
  private:
   int add(const std::shared_ptr<FakeElement>& e, int parent, const FakeElement* element) {
     int index = static_cast<int>(nodes_.size());
-    nodes_.push_back({typed<std::string>(*e, "AXRole"), parent, {}, e->bulkChildren});
+    nodes_.push_back(
+        {typed<std::string>(*e, platform::AXAttribute::kRole), parent, {}, e->bulkChildren});
     elements_.push_back(e);
     if (e.get() == element) element_ = index;
-    auto children = typed<std::vector<platform::ElementRef>>(*e, "AXChildren");
+    auto children = typed<std::vector<platform::ElementRef>>(*e, platform::AXAttribute::kChildren);
     if (!children || !e->bulkChildren) return index;
     for (const auto& child : *children) {
       auto fake = std::dynamic_pointer_cast<FakeElement>(child);
@@ -80,11 +82,11 @@ FakeElement& FakeElement::set(const std::string& name, platform::AXValue value) 
 }
 
 FakeElement& FakeElement::addChild(const std::shared_ptr<FakeElement>& child) {
-  auto& slot = attributes["AXChildren"];
+  auto& slot = attributes[platform::AXAttribute::kChildren];
   if (!std::holds_alternative<std::vector<platform::ElementRef>>(slot))
     slot = std::vector<platform::ElementRef>{};
   std::get<std::vector<platform::ElementRef>>(slot).push_back(child);
-  child->attributes.erase("AXParent");
+  child->attributes.erase(platform::AXAttribute::kParent);
   child->parent = weak_from_this();
   return *this;
 }
@@ -156,7 +158,7 @@ std::unique_ptr<platform::AXSnapshot> FakeAccessibility::snapshot(
   auto top = std::dynamic_pointer_cast<FakeElement>(element);
   if (!snapshots || !top) return nullptr;
   std::vector<FakeElement*> seen{top.get()};
-  while (auto parent = typed<platform::ElementRef>(*top, "AXParent")) {
+  while (auto parent = typed<platform::ElementRef>(*top, platform::AXAttribute::kParent)) {
     if (!*parent) break;
     auto fake = std::dynamic_pointer_cast<FakeElement>(*parent);
     if (!fake || std::ranges::count(seen, fake.get())) return nullptr;
@@ -168,9 +170,10 @@ std::unique_ptr<platform::AXSnapshot> FakeAccessibility::snapshot(
 
 void FakeAccessibility::focus(const std::shared_ptr<FakeElement>& element) {
   if (element) {
-    systemWideElement->attributes["AXFocusedUIElement"] = platform::ElementRef(element);
+    systemWideElement->attributes[platform::AXAttribute::kFocusedUIElement] =
+        platform::ElementRef(element);
   } else {
-    systemWideElement->attributes.erase("AXFocusedUIElement");
+    systemWideElement->attributes.erase(platform::AXAttribute::kFocusedUIElement);
   }
 }
 

@@ -1,13 +1,15 @@
 #include "fake/FakeTextApp.h"
 
 #include "base/Text.h"
+#include "platform/AXNames.h"
 
 namespace fake {
 
 FakeTextApp::FakeTextApp(FakeDesktop& desk, platform::RunningApplication app, std::string role)
     : app(std::move(app)), field(FakeElement::make("field")), desk_(desk) {
-  field->set("AXRole", std::move(role));
-  field->settable = {"AXValue", "AXSelectedText", "AXSelectedTextRange"};
+  field->set(platform::AXAttribute::kRole, std::move(role));
+  field->settable = {platform::AXAttribute::kValue, platform::AXAttribute::kSelectedText,
+                     platform::AXAttribute::kSelectedTextRange};
   field->onWrite = [this](FakeElement&, const std::string& name, const platform::AXValue& v) {
     onWrite(name, v);
   };
@@ -47,12 +49,12 @@ void FakeTextApp::replaceSelection(const std::string& inserted) {
 
 void FakeTextApp::onWrite(const std::string& attribute, const platform::AXValue& value) {
   if (ignoredWrites.count(attribute)) return;
-  if (attribute == "AXValue") {
+  if (attribute == platform::AXAttribute::kValue) {
     selection = {0, Text::utf16Length(text)};
     replaceSelection(std::get<std::string>(value));
-  } else if (attribute == "AXSelectedText") {
+  } else if (attribute == platform::AXAttribute::kSelectedText) {
     replaceSelection(std::get<std::string>(value));
-  } else if (attribute == "AXSelectedTextRange") {
+  } else if (attribute == platform::AXAttribute::kSelectedTextRange) {
     selection = std::get<platform::TextRange>(value);
   }
   sync();
@@ -76,9 +78,9 @@ void FakeTextApp::onShortcut(platform::Shortcut shortcut) {
 }
 
 void FakeTextApp::sync() {
-  field->attributes["AXValue"] = text;
-  field->attributes["AXSelectedText"] = selected();
-  field->attributes["AXSelectedTextRange"] = selection;
+  field->attributes[platform::AXAttribute::kValue] = text;
+  field->attributes[platform::AXAttribute::kSelectedText] = selected();
+  field->attributes[platform::AXAttribute::kSelectedTextRange] = selection;
 }
 
 }  // namespace fake

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "fake/FakeDesktop.h"
+#include "platform/AXNames.h"
 
 namespace fake {
 
@@ -16,7 +17,8 @@ namespace fake {
 // copy, paste and select-all shortcuts as a text editor does.
 class FakeTextApp {
  public:
-  FakeTextApp(FakeDesktop& desk, platform::RunningApplication app, std::string role = "AXTextArea");
+  FakeTextApp(FakeDesktop& desk, platform::RunningApplication app,
+              std::string role = platform::AXRoleName::kTextArea);
   ~FakeTextApp();
 
   // Puts the application in front with its field focused.

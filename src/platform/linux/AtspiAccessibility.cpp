@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include "platform/AXNames.h"
 #include "platform/linux/AtspiCalls.h"
 #include "platform/linux/AtspiRoles.h"
 #include "platform/linux/AtspiSnapshot.h"
@@ -76,12 +77,12 @@ std::optional<AXValue> AtspiAccessibility::copyAttribute(const ElementRef& eleme
   if (!e) return std::nullopt;
   switch (e->kind()) {
     case AtspiElement::Kind::systemWide: {
-      if (name != "AXFocusedUIElement") return std::nullopt;
+      if (name != platform::AXAttribute::kFocusedUIElement) return std::nullopt;
       if (auto focused = focus_.focusedElement()) return AXValue(focused);
       return std::nullopt;
     }
     case AtspiElement::Kind::application: {
-      if (name == "AXFocusedUIElement") {
+      if (name == platform::AXAttribute::kFocusedUIElement) {
         if (!available_) return std::nullopt;
         if (auto focused = focus_.focusedElementOf(e->pid())) return AXValue(focused);
         return std::nullopt;
@@ -105,33 +106,35 @@ std::optional<AXValue> AtspiAccessibility::objectAttribute(AtspiAccessible* a,
     if (!v) return std::nullopt;
     return AXValue(*v);
   };
-  if (name == "AXRole") return wrap(mappedRole(a));
-  if (name == "AXFrame") return wrap(frameOf(a));
-  if (name == "AXParent") return parentOf(a);
-  if (name == "AXChildren") return childrenOf(a);
-  if (name == "AXPlaceholderValue") return wrap(placeholderOf(a));
-  if (name == "AXFocused") {
+  if (name == platform::AXAttribute::kRole) return wrap(mappedRole(a));
+  if (name == platform::AXAttribute::kFrame) return wrap(frameOf(a));
+  if (name == platform::AXAttribute::kParent) return parentOf(a);
+  if (name == platform::AXAttribute::kChildren) return childrenOf(a);
+  if (name == platform::AXAttribute::kPlaceholderValue) return wrap(placeholderOf(a));
+  if (name == platform::AXAttribute::kFocused) {
     auto states = statesOf(a);
     if (!states) return std::nullopt;
     return AXValue(bool(atspi_state_set_contains(states->get(), ATSPI_STATE_FOCUSED)));
   }
-  if (name == "AXTitle") {
+  if (name == platform::AXAttribute::kTitle) {
     GError* error = nullptr;
     auto title = takeString(atspi_accessible_get_name(a, &error), error);
     if (!title || title->empty()) return std::nullopt;
     return AXValue(*title);
   }
-  if (name == "AXSubrole") {
-    if (roleOf(a) == ATSPI_ROLE_PASSWORD_TEXT) return AXValue(std::string("AXSecureTextField"));
+  if (name == platform::AXAttribute::kSubrole) {
+    if (roleOf(a) == ATSPI_ROLE_PASSWORD_TEXT)
+      return AXValue(std::string(platform::AXRoleName::kSecureTextField));
     return std::nullopt;
   }
-  if (name != "AXValue" && name != "AXSelectedText" && name != "AXSelectedTextRange")
+  if (name != platform::AXAttribute::kValue && name != platform::AXAttribute::kSelectedText &&
+      name != platform::AXAttribute::kSelectedTextRange)
     return std::nullopt;
   auto role = roleOf(a);
   auto t = textOf(a);
   if (!role || AtspiRoles::hidesText(*role) || !t) return std::nullopt;
-  if (name == "AXValue") return wrap(wholeText(t.get()));
-  if (name == "AXSelectedTextRange") return wrap(selectedRange(t.get()));
+  if (name == platform::AXAttribute::kValue) return wrap(wholeText(t.get()));
+  if (name == platform::AXAttribute::kSelectedTextRange) return wrap(selectedRange(t.get()));
   return wrap(selectedText(t.get()));
 }
 
@@ -172,7 +175,8 @@ std::optional<AXValue> AtspiAccessibility::copyParameterizedAttribute(const Elem
                                                                       const AXValue& parameter) {
   auto* a = objectOf(element);
   auto* range = std::get_if<TextRange>(&parameter);
-  if (!available_ || !a || !range || name != "AXBoundsForRange") return std::nullopt;
+  if (!available_ || !a || !range || name != platform::AXAttribute::kBoundsForRange)
+    return std::nullopt;
   if (auto role = roleOf(a); !role || *role == ATSPI_ROLE_PASSWORD_TEXT) return std::nullopt;
   auto rect = boundsForRange(a, *range);
   if (!rect || gone(a)) return std::nullopt;
@@ -195,15 +199,18 @@ bool AtspiAccessibility::setAttribute(const ElementRef& element, std::string_vie
 
 bool AtspiAccessibility::setObjectAttribute(AtspiAccessible* a, std::string_view name,
                                             const AXValue& value) {
-  if (name == "AXSelectedTextRange") {
+  if (name == platform::AXAttribute::kSelectedTextRange) {
     auto* range = std::get_if<TextRange>(&value);
     auto role = roleOf(a);
     return range && role && *role != ATSPI_ROLE_PASSWORD_TEXT && selectRange(a, *range);
   }
   auto* text = std::get_if<std::string>(&value);
-  if (!text || (name != "AXValue" && name != "AXSelectedText")) return false;
+  if (!text ||
+      (name != platform::AXAttribute::kValue && name != platform::AXAttribute::kSelectedText))
+    return false;
   if (acceptsText(a) != true) return false;
-  return name == "AXValue" ? writeWholeText(a, *text) : replaceSelection(a, *text);
+  return name == platform::AXAttribute::kValue ? writeWholeText(a, *text)
+                                               : replaceSelection(a, *text);
 }
 
 std::optional<bool> AtspiAccessibility::isAttributeSettable(const ElementRef& element,
@@ -221,8 +228,9 @@ std::optional<bool> AtspiAccessibility::isAttributeSettable(const ElementRef& el
 
 std::optional<bool> AtspiAccessibility::settableObjectAttribute(AtspiAccessible* a,
                                                                 std::string_view name) {
-  if (name == "AXValue" || name == "AXSelectedText") return acceptsText(a);
-  if (name == "AXSelectedTextRange") {
+  if (name == platform::AXAttribute::kValue || name == platform::AXAttribute::kSelectedText)
+    return acceptsText(a);
+  if (name == platform::AXAttribute::kSelectedTextRange) {
     auto role = roleOf(a);
     if (!role) return std::nullopt;
     return *role != ATSPI_ROLE_PASSWORD_TEXT && textOf(a) != nullptr;

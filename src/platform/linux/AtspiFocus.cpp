@@ -190,7 +190,11 @@ ElementRef AtspiFocus::focusedElement() {
       timed(a, [a] { return hasState(a, ATSPI_STATE_FOCUSED); }))
     return candidate;
   ElementRef found = search(front);
-  if (found) tracked_ = found;
+  if (found && found != tracked_) {  // found by a trigger: its role is asked right away
+    forgetRole();
+    tracked_ = found;
+    trackedRole_ = roleOf(objectOf(found));
+  }
   return found;
 }
 

@@ -1,5 +1,7 @@
 #include "platform/linux/AtspiRoles.h"
 
+#include "platform/AXNames.h"
+
 namespace AtspiRoles {
 
 namespace {
@@ -10,16 +12,17 @@ std::optional<std::string> textRole(AtspiRole role,
   auto s = states();
   if (!s) return std::nullopt;
   if (s->editable) {
-    if (s->multiLine) return "AXTextArea";
+    if (s->multiLine) return platform::AXRoleName::kTextArea;
     if (role == ATSPI_ROLE_ENTRY) {
       auto roles = xmlRoles();
-      if (roles && roles->find("searchbox") != std::string::npos) return "AXSearchField";
+      if (roles && roles->find("searchbox") != std::string::npos)
+        return platform::AXRoleName::kSearchField;
     }
-    return "AXTextField";
+    return platform::AXRoleName::kTextField;
   }
   // Read-only text shows a message rather than taking one.
-  if (role == ATSPI_ROLE_SECTION) return "AXGroup";
-  return "AXStaticText";
+  if (role == ATSPI_ROLE_SECTION) return platform::AXRoleName::kGroup;
+  return platform::AXRoleName::kStaticText;
 }
 
 }  // namespace
@@ -35,50 +38,50 @@ std::optional<std::string> mapped(AtspiRole role,
     case ATSPI_ROLE_SECTION:
       return textRole(role, states, xmlRoles);
     case ATSPI_ROLE_PASSWORD_TEXT:
-      return "AXSecureTextField";
+      return platform::AXRoleName::kSecureTextField;
     case ATSPI_ROLE_TERMINAL:
-      return "AXTerminal";
+      return platform::AXRoleName::kTerminal;
     case ATSPI_ROLE_COMBO_BOX:
-      return "AXComboBox";
+      return platform::AXRoleName::kComboBox;
     case ATSPI_ROLE_LABEL:
     case ATSPI_ROLE_STATIC:
     case ATSPI_ROLE_CAPTION:
     case ATSPI_ROLE_PARAGRAPH:
-      return "AXStaticText";
+      return platform::AXRoleName::kStaticText;
     case ATSPI_ROLE_HEADING:
-      return "AXHeading";
+      return platform::AXRoleName::kHeading;
     case ATSPI_ROLE_DOCUMENT_WEB:
-      return "AXWebArea";
+      return platform::AXRoleName::kWebArea;
     case ATSPI_ROLE_FRAME:
     case ATSPI_ROLE_WINDOW:
     case ATSPI_ROLE_DIALOG:
-      return "AXWindow";
+      return platform::AXRoleName::kWindow;
     case ATSPI_ROLE_APPLICATION:
-      return "AXApplication";
+      return platform::AXRoleName::kApplication;
     case ATSPI_ROLE_PUSH_BUTTON:
     case ATSPI_ROLE_TOGGLE_BUTTON:
-      return "AXButton";
+      return platform::AXRoleName::kButton;
     case ATSPI_ROLE_CHECK_BOX:
-      return "AXCheckBox";
+      return platform::AXRoleName::kCheckBox;
     case ATSPI_ROLE_RADIO_BUTTON:
-      return "AXRadioButton";
+      return platform::AXRoleName::kRadioButton;
     case ATSPI_ROLE_LINK:
-      return "AXLink";
+      return platform::AXRoleName::kLink;
     case ATSPI_ROLE_IMAGE:
-      return "AXImage";
+      return platform::AXRoleName::kImage;
     case ATSPI_ROLE_LIST:
     case ATSPI_ROLE_LIST_BOX:
-      return "AXList";
+      return platform::AXRoleName::kList;
     case ATSPI_ROLE_SCROLL_PANE:
-      return "AXScrollArea";
+      return platform::AXRoleName::kScrollArea;
     case ATSPI_ROLE_MENU_BAR:
-      return "AXMenuBar";
+      return platform::AXRoleName::kMenuBar;
     case ATSPI_ROLE_MENU:
-      return "AXMenu";
+      return platform::AXRoleName::kMenu;
     case ATSPI_ROLE_MENU_ITEM:
-      return "AXMenuItem";
+      return platform::AXRoleName::kMenuItem;
     default:
-      return "AXGroup";
+      return platform::AXRoleName::kGroup;
   }
 }
 

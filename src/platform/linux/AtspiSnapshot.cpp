@@ -4,6 +4,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "platform/AXNames.h"
 #include "platform/linux/AtspiReplies.h"
 #include "platform/linux/AtspiRoles.h"
 #include "platform/linux/DBusBatch.h"
@@ -56,7 +57,12 @@ AtspiSnapshot::~AtspiSnapshot() {
 std::unique_ptr<AtspiSnapshot> AtspiSnapshot::take(AtspiAccessible* element, int timeoutMs) {
   AtspiApplication* app = element ? element->parent.app : nullptr;
   if (!app || !app->bus || !app->bus_name || !element->parent.path) return nullptr;
-  std::unique_ptr<AtspiSnapshot> snapshot(new AtspiSnapshot(app->bus, app->bus_name, timeoutMs));
+  return take(app->bus, app->bus_name, element->parent.path, timeoutMs);
+}
+
+std::unique_ptr<AtspiSnapshot> AtspiSnapshot::take(DBusConnection* bus, const std::string& busName,
+                                                   const std::string& elementPath, int timeoutMs) {
+  std::unique_ptr<AtspiSnapshot> snapshot(new AtspiSnapshot(bus, busName, timeoutMs));
   std::optional<std::vector<Item>> items;
   DBusBatch batch(snapshot->bus_, snapshot->busName_, timeoutMs);
   bool answered = batch.run(
@@ -67,8 +73,7 @@ std::unique_ptr<AtspiSnapshot> AtspiSnapshot::take(AtspiAccessible* element, int
       [&](size_t, DBusMessage* reply) {
         if (reply) items = AtspiReplies::items(reply);
       });
-  if (!answered || !items || !snapshot->build(std::move(*items), element->parent.path))
-    return nullptr;
+  if (!answered || !items || !snapshot->build(std::move(*items), elementPath)) return nullptr;
   return snapshot;
 }
 
@@ -242,13 +247,15 @@ std::optional<AtspiSnapshot::Values> AtspiSnapshot::read(const std::vector<int>&
                                                          std::string_view name) {
   for (int n : nodes)
     if (n < 0 || size_t(n) >= nodes_.size()) return std::nullopt;
-  if (name == "AXValue") return texts(nodes);
-  if (name == "AXFrame") return frames(nodes);
-  if (name != "AXRole" && name != "AXTitle") return std::nullopt;
+  if (name == platform::AXAttribute::kValue) return texts(nodes);
+  if (name == platform::AXAttribute::kFrame) return frames(nodes);
+  if (name != platform::AXAttribute::kRole && name != platform::AXAttribute::kTitle)
+    return std::nullopt;
   Values values(nodes.size());
   for (size_t k = 0; k < nodes.size(); ++k) {
-    if (name == "AXRole" && nodes_[nodes[k]].role) values[k] = AXValue(*nodes_[nodes[k]].role);
-    if (name == "AXTitle" && !items_[nodes[k]].name.empty())
+    if (name == platform::AXAttribute::kRole && nodes_[nodes[k]].role)
+      values[k] = AXValue(*nodes_[nodes[k]].role);
+    if (name == platform::AXAttribute::kTitle && !items_[nodes[k]].name.empty())
       values[k] = AXValue(items_[nodes[k]].name);
   }
   return values;

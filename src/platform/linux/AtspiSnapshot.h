@@ -25,6 +25,9 @@ class AtspiSnapshot : public platform::AXSnapshot {
   // Null when the application has no such cache, does not answer within timeoutMs, or does not
   // list element and all its ancestors.
   static std::unique_ptr<AtspiSnapshot> take(AtspiAccessible* element, int timeoutMs);
+  // The same over an application's connection, for the object at elementPath.
+  static std::unique_ptr<AtspiSnapshot> take(DBusConnection* bus, const std::string& busName,
+                                             const std::string& elementPath, int timeoutMs);
 
   ~AtspiSnapshot() override;
 

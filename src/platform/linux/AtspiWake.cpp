@@ -1,11 +1,13 @@
 #include "platform/linux/AtspiWake.h"
 
+#include "platform/AXNames.h"
 #include "platform/linux/AtspiBrowserWake.h"
 
 namespace linuxport {
 
 bool AtspiWake::isWakeAttribute(std::string_view name) {
-  return name == "AXManualAccessibility" || name == "AXEnhancedUserInterface";
+  return name == platform::AXAttribute::kManualAccessibility ||
+         name == platform::AXAttribute::kEnhancedUserInterface;
 }
 
 void AtspiWake::set(std::int32_t pid, std::string_view name, bool on, bool canReach) {
@@ -14,7 +16,7 @@ void AtspiWake::set(std::int32_t pid, std::string_view name, bool on, bool canRe
     return;
   }
   bool first = woken_[pid].insert(std::string(name)).second;
-  if (first && canReach && name == "AXEnhancedUserInterface")
+  if (first && canReach && name == platform::AXAttribute::kEnhancedUserInterface)
     AtspiBrowserWake::exposeWebContent(pid);
 }
 
