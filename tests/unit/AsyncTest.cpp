@@ -62,18 +62,6 @@ TEST(Tasks, AFailingDetachedTaskIsLogged) {
   EXPECT_TRUE(capture.contains("app", Log::Level::error, "작업 실패: boom"));
 }
 
-TEST(Completions, DeliverValuesPostedFromAnotherThread) {
-  ManualClock clock;
-  Completion<std::string> done;
-  std::string got;
-  spawn([](Completion<std::string> c, std::string& out) -> Task<void> { out = co_await c; }(done,
-                                                                                            got));
-  std::thread worker([&] { clock.post([done]() mutable { done.resolve("answer"); }); });
-  worker.join();
-  EXPECT_TRUE(clock.runUntil([&] { return !got.empty(); }, 5));
-  EXPECT_EQ(got, "answer");
-}
-
 // Work posted from a worker thread runs on the main thread, also when the worker could take
 // the main context because nobody iterates it at that moment.
 TEST(Completions, PostFromAWorkerRunsOnTheMainThreadOfTheRealClock) {

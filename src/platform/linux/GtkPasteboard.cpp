@@ -8,6 +8,8 @@
 #include <set>
 #include <utility>
 
+#include "base/Log.h"
+
 namespace linuxport {
 
 namespace {
@@ -191,7 +193,10 @@ std::vector<platform::PasteboardItem> GtkPasteboard::items() {
   lastItemsComplete_ = false;
   const gint64 deadline = g_get_monotonic_time() + static_cast<gint64>(kSnapshotSeconds * 1e6);
   auto list = request(clipboard_, gdk_atom_intern_static_string("TARGETS"), deadline);
-  if (!list->arrived) return {};
+  if (!list->arrived) {
+    Log::app.error("클립보드를 제때 다 읽지 못해 그대로 둡니다 (%{public}s)", "응답 없음");
+    return {};
+  }
   GdkAtom* targets = nullptr;
   gint count = 0;
   if (!list->data || !gtk_selection_data_get_targets(list->data, &targets, &count)) count = 0;
@@ -216,7 +221,11 @@ std::vector<platform::PasteboardItem> GtkPasteboard::items() {
     item.emplace_back(type, std::string(reinterpret_cast<const char*>(bytes), length));
   }
   g_free(targets);
-  if (!complete) return {};
+  if (!complete) {
+    Log::app.error("클립보드를 제때 다 읽지 못해 그대로 둡니다 (%{public}s)",
+                   total > kSnapshotBytes ? "너무 큼" : "응답 없음");
+    return {};
+  }
   lastItemsComplete_ = true;
   if (item.empty()) return {};
   return {item};
