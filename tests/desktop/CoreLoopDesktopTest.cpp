@@ -102,4 +102,31 @@ TEST_F(CoreLoop, AnEmptyComposerGetsAReplyFromTheMessageAbove) {
   EXPECT_EQ(sent.find("Original Message"), std::string::npos) << "quoted mail is not sent";
 }
 
+// A terminal runs what reaches it: a tap copies its selection with the terminal's own chord,
+// never interrupts the program in it, and leaves the answer on the clipboard.
+TEST_F(CoreLoop, ATapInATerminalNeverInterruptsItsProgramNorWritesIntoIt) {
+  FixtureApp app({"--windows=terminal", "--focus=terminal"});
+  ASSERT_TRUE(app.ready());
+  if (!app.window("terminal")) GTEST_SKIP() << "fixture built without libvte";
+  ASSERT_TRUE(pumpUntil(
+      [&] { return app.text("terminal").find("터미널 첫 줄입니다") != std::string::npos; }));
+  focusInFront(app, "terminal", "AXTerminal");
+  app.select("terminal", 0, 0);  // a terminal selects all of its text
+  const auto requestsBefore = backend.requests().size();
+  tapRightAlt();
+  ASSERT_TRUE(pumpUntil([&] { return backend.requests().size() > requestsBefore; }, 10000));
+  ASSERT_TRUE(pumpUntil([&] { return !delegate->inFlight(); }, 10000));
+  EXPECT_EQ(
+      desk->pasteboard.string().value_or("").rfind("[stand-in rewrite] 터미널 첫 줄입니다", 0), 0u);
+  // The program still runs: a typed line comes back from it, and nothing else arrived.
+  for (unsigned long key : {XK_o, XK_k, XK_Return}) {
+    keys.press(keys.keycode(key));
+    keys.release(keys.keycode(key));
+  }
+  ASSERT_TRUE(pumpUntil([&] { return app.text("terminal").find("ok\nok") != std::string::npos; }))
+      << app.text("terminal");
+  EXPECT_EQ(app.text("terminal").find("^C"), std::string::npos);
+  EXPECT_EQ(app.text("terminal").find("stand-in"), std::string::npos);
+}
+
 }  // namespace

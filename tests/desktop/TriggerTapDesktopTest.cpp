@@ -88,15 +88,6 @@ TEST_F(TriggerTapDesktop, RightAltTapFiresOnceInSingleModeAndNeverWhenOff) {
   EXPECT_EQ(tapsAfterSettling(2), 1);
 }
 
-TEST_F(TriggerTapDesktop, DoubleTapFiresOnce) {
-  tap.mode = TriggerMode::double_;
-  tapKey(code(TriggerKey::altRight));
-  pumpFor(0.1);
-  EXPECT_EQ(taps, 0);
-  tapKey(code(TriggerKey::altRight));
-  EXPECT_EQ(tapsAfterSettling(1), 1);
-}
-
 TEST_F(TriggerTapDesktop, HoldsCombinationsAndTheOtherAltDoNotFire) {
   const int altRight = code(TriggerKey::altRight);
   tapKey(altRight, 0.6);
