@@ -58,6 +58,7 @@ bench: build
 	@if [ -x $(BUILD)/bench/mirelo_bench ]; then $(BUILD)/bench/mirelo_bench; else echo "bench: nothing to measure yet"; fi
 	@if [ -x $(BUILD)/bench/trigger/mirelo_bench_trigger ]; then tests/desktop/session $(BUILD)/bench/trigger/mirelo_bench_trigger; fi
 	@if [ -x $(BUILD)/bench/accessibility/mirelo_bench_accessibility ]; then tests/desktop/session $(BUILD)/bench/accessibility/mirelo_bench_accessibility; fi
+	@if [ -x $(BUILD)/bench/kb/mirelo_bench_kb ]; then MIRELO_BACKEND=$(abspath $(BUILD))/tools/backend/mirelo-backend tests/desktop/session $(BUILD)/bench/kb/mirelo_bench_kb; fi
 
 # Mirelo on the stand-in backend (on Xvfb when there is no display).
 run: build

@@ -5,12 +5,14 @@
 #include <vector>
 
 #include "account/Auth.h"
+#include "account/Keychain.h"
 #include "account/Settings.h"
 #include "app/AppDelegate.h"
 #include "base/Async.h"
 #include "base/Log.h"
 #include "feedback/SelfTest.h"
-#include "kb/NoKnowledgeBase.h"
+#include "kb/HeadlessEngine.h"
+#include "kb/TarnBridge.h"
 #include "platform/linux/LinuxDesktop.h"
 #include "trigger/TriggerTap.h"
 
@@ -58,8 +60,12 @@ int signIn(linuxport::LinuxDesktop& desktop) {
 
 // The trigger loop: a tap of the trigger key in any text field runs the pipeline.
 int serve(linuxport::LinuxDesktop& desktop) {
-  auto delegate = std::make_shared<AppDelegate>(desktop.platform(),
-                                                [] { return std::make_unique<NoKnowledgeBase>(); });
+  TarnBridge bridge(desktop.defaults);
+  auto delegate = std::make_shared<AppDelegate>(desktop.platform(), [&desktop, &bridge] {
+    return std::make_unique<HeadlessEngine>(desktop.platform(), bridge);
+  });
+  // The knowledge base loads at start when a session exists.
+  if (Keychain::get(desktop.secrets, Keychain::kSessionToken)) delegate->headless().ensureLoaded();
   TriggerTap tap(desktop.clock, desktop.keyboard, desktop.workspace);
   tap.mode = Settings::triggerMode(desktop.defaults);
   tap.key = Settings::triggerCode(desktop.defaults);

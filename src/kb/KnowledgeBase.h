@@ -19,4 +19,11 @@ class KnowledgeBase {
   // Starts storing a record and returns at once.
   virtual void ingest(std::string text, std::string title, std::string context,
                       std::string lang) = 0;
+
+  // Loads the knowledge base when a session allows it (at launch, after sign-in).
+  virtual void ensureLoaded() = 0;
+  // Unloads it and forgets held notes (at sign-out).
+  virtual void teardown() = 0;
+  // Stores the notes held back while the knowledge base could not take them.
+  virtual void flushQueue() = 0;
 };

@@ -8,4 +8,7 @@ class NoKnowledgeBase : public KnowledgeBase {
   Task<std::optional<Json>> retrieve(std::string query,
                                      std::optional<std::string> recipient) override;
   void ingest(std::string text, std::string title, std::string context, std::string lang) override;
+  void ensureLoaded() override {}
+  void teardown() override {}
+  void flushQueue() override {}
 };

@@ -11,9 +11,12 @@
 #include "account/Keychain.h"
 #include "account/Settings.h"
 #include "app/AppDelegate.h"
+#include "base/Log.h"
 #include "field/AX.h"
 #include "field/AppMemory.h"
-#include "kb/NoKnowledgeBase.h"
+#include "kb/HeadlessEngine.h"
+#include "kb/TarnBridge.h"
+#include "kb/TarnStore.h"
 #include "platform/linux/LinuxDesktop.h"
 #include "trigger/TriggerTap.h"
 
@@ -29,8 +32,11 @@ class CoreLoop : public desktoptest::DesktopSession {
     if (HasFatalFailure()) return;
     desk->defaults.set(Settings::kBackendURL, backend.url());
     Keychain::set(desk->secrets, "desktop-test-token", Keychain::kSessionToken);
-    delegate = std::make_shared<AppDelegate>(desk->platform(),
-                                             [] { return std::make_unique<NoKnowledgeBase>(); });
+    TarnStore::clear();
+    bridge = std::make_unique<TarnBridge>(desk->defaults);
+    delegate = std::make_shared<AppDelegate>(desk->platform(), [this] {
+      return std::make_unique<HeadlessEngine>(desk->platform(), *bridge);
+    });
     tap = std::make_unique<TriggerTap>(desk->clock, desk->keyboard, desk->workspace);
     tap->onTap = [d = std::weak_ptr<AppDelegate>(delegate)] {
       if (auto delegate = d.lock()) delegate->run(std::nullopt, AppDelegate::kTriggerLabel, true);
@@ -65,6 +71,7 @@ class CoreLoop : public desktoptest::DesktopSession {
 
   StandInBackend backend;
   desktop::XTestKeys keys;
+  std::unique_ptr<TarnBridge> bridge;
   std::shared_ptr<AppDelegate> delegate;
   std::unique_ptr<TriggerTap> tap;
 };
@@ -127,6 +134,34 @@ TEST_F(CoreLoop, ATapInATerminalNeverInterruptsItsProgramNorWritesIntoIt) {
       << app.text("terminal");
   EXPECT_EQ(app.text("terminal").find("^C"), std::string::npos);
   EXPECT_EQ(app.text("terminal").find("stand-in"), std::string::npos);
+}
+
+TEST_F(CoreLoop, AReplyTeachesTheKnowledgeBaseAndTheNextReplyCarriesIt) {
+  Log::Capture capture;
+  FixtureApp app({"--windows=mail", "--focus=composer"});
+  ASSERT_TRUE(app.ready());
+  focusInFront(app, "composer", "AXTextArea");
+  tapRightAlt();
+  ASSERT_TRUE(pumpUntil([&] { return !app.text("composer").empty(); }, 15000));
+  ASSERT_TRUE(pumpUntil([&] { return !delegate->inFlight(); }));
+  ASSERT_TRUE(pumpUntil(
+      [&] {
+        return capture.contains("app", Log::Level::notice, "답글에서 배운 것을 타르노에 적었다");
+      },
+      20000));
+  EXPECT_FALSE(backend.requests().back().value("body", "").find("\"kb\"") != std::string::npos)
+      << "nothing was known before the first reply";
+
+  app.set("composer", "");
+  tapRightAlt();
+  ASSERT_TRUE(pumpUntil([&] { return !app.text("composer").empty(); }, 15000));
+  ASSERT_TRUE(pumpUntil([&] { return !delegate->inFlight(); }));
+  auto generate = backend.requests().back();
+  ASSERT_EQ(generate.value("path", ""), "/generate");
+  Json body = Json::parse(generate.value("body", "{}"));
+  ASSERT_TRUE(body.contains("kb")) << body.dump();
+  EXPECT_NE(body["kb"]["knowledge"].get<std::string>().find("[stand-in memory]"),
+            std::string::npos);
 }
 
 }  // namespace

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <functional>
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -7,17 +10,70 @@
 
 namespace fake {
 
+// A web view that records what it is asked to do; a test posts the page's messages and
+// finishes its script calls.
 class FakeWebView : public platform::WebView {
  public:
-  explicit FakeWebView(std::vector<std::string>& loads) : loads_(loads) {}
+  struct Call {
+    std::string body;
+    Json arguments;
+    std::function<void(platform::ScriptResult)> done;
+  };
+
+  FakeWebView(std::vector<std::string>& loads, std::vector<FakeWebView*>& live)
+      : loads_(loads), live_(live) {
+    live_.push_back(this);
+  }
+  ~FakeWebView() override { std::erase(live_, this); }
+
   void load(const std::string& url) override {
     url_ = url;
     loads_.push_back(url);
   }
   std::string url() const override { return url_; }
+  void stop() override { ++stops; }
+  void addHandler(const std::string& name,
+                  std::function<void(const platform::ScriptMessage&)> handler) override {
+    handlers[name] = std::move(handler);
+  }
+  void addReplyHandler(
+      const std::string& name,
+      std::function<void(const platform::ScriptMessage&, platform::ScriptReply)> handler) override {
+    replyHandlers[name] = std::move(handler);
+  }
+  void removeHandlers() override {
+    handlers.clear();
+    replyHandlers.clear();
+  }
+  void callAsync(const std::string& body, const Json& arguments,
+                 std::function<void(platform::ScriptResult)> done) override {
+    calls.push_back({body, arguments, std::move(done)});
+  }
+
+  // Posts body to a handler without reply as the page at origin would; false when none.
+  bool post(const std::string& name, Json body, platform::SecurityOrigin origin,
+            bool mainFrame = true) {
+    auto it = handlers.find(name);
+    if (it == handlers.end()) return false;
+    it->second({std::move(body), mainFrame, std::move(origin), identity()});
+    return true;
+  }
+  // Finishes the oldest unfinished script call.
+  void finishCall(platform::ScriptResult result) {
+    Call call = std::move(calls.front());
+    calls.erase(calls.begin());
+    call.done(std::move(result));
+  }
+
+  std::map<std::string, std::function<void(const platform::ScriptMessage&)>> handlers;
+  std::map<std::string, std::function<void(const platform::ScriptMessage&, platform::ScriptReply)>>
+      replyHandlers;
+  std::vector<Call> calls;
+  int stops = 0;
 
  private:
   std::vector<std::string>& loads_;
+  std::vector<FakeWebView*>& live_;
   std::string url_;
 };
 
@@ -25,11 +81,15 @@ class FakeWebViews : public platform::WebViews {
  public:
   std::unique_ptr<platform::WebView> create(bool hidden) override {
     hidden ? ++hiddenCreated : ++shownCreated;
-    return std::make_unique<FakeWebView>(loads);
+    return std::make_unique<FakeWebView>(loads, live);
   }
+  // The newest view that still exists, or null.
+  FakeWebView* last() { return live.empty() ? nullptr : live.back(); }
+
   int hiddenCreated = 0;
   int shownCreated = 0;
   std::vector<std::string> loads;
+  std::vector<FakeWebView*> live;
 };
 
 }  // namespace fake

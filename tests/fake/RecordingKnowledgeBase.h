@@ -43,6 +43,10 @@ class RecordingKnowledgeBase : public KnowledgeBase {
         {std::move(text), std::move(title), std::move(context), std::move(lang)});
   }
 
+  void ensureLoaded() override {}
+  void teardown() override {}
+  void flushQueue() override {}
+
   // A factory that makes recording knowledge bases over calls.
   static std::function<std::unique_ptr<KnowledgeBase>()> factory(std::shared_ptr<Calls> calls) {
     return [calls] { return std::make_unique<RecordingKnowledgeBase>(calls); };

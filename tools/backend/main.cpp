@@ -2,10 +2,12 @@
 // 127.0.0.1, for the tests and for trying Mirelo without an account. Its answers are marked
 // as stand-in output (and every response carries "X-Mirelo-Stand-In: 1").
 //
-//   mirelo-backend [--port N] [--pages DIR]
+//   mirelo-backend [--port N] [--pages DIR] [--app DIR]
 //
 // --port 0 picks a free port. The first line on stdout is "listening on http://127.0.0.1:PORT".
 // --pages DIR serves the files of DIR (web pages) under "/".
+// --app DIR serves the stand-in web application's pages under "/app/" (default: the pages
+// beside this program's sources).
 #include <httplib.h>
 
 #include <cstdio>
@@ -15,6 +17,7 @@
 #include "Control.h"
 #include "Knobs.h"
 #include "StandInApi.h"
+#include "StandInApp.h"
 #include "StandInOAuth.h"
 
 namespace {
@@ -22,6 +25,7 @@ namespace {
 struct Options {
   int port = 8787;
   std::string pagesDir;
+  std::string appDir = MIRELO_APP_DIR;
 };
 
 bool parse(int argc, char** argv, Options& o) {
@@ -31,6 +35,8 @@ bool parse(int argc, char** argv, Options& o) {
       o.port = std::atoi(argv[++i]);
     } else if (a == "--pages" && i + 1 < argc) {
       o.pagesDir = argv[++i];
+    } else if (a == "--app" && i + 1 < argc) {
+      o.appDir = argv[++i];
     } else {
       return false;
     }
@@ -43,7 +49,7 @@ bool parse(int argc, char** argv, Options& o) {
 int main(int argc, char** argv) {
   Options options;
   if (!parse(argc, argv, options)) {
-    std::fprintf(stderr, "usage: mirelo-backend [--port N] [--pages DIR]\n");
+    std::fprintf(stderr, "usage: mirelo-backend [--port N] [--pages DIR] [--app DIR]\n");
     return 2;
   }
   httplib::Server server;
@@ -54,6 +60,7 @@ int main(int argc, char** argv) {
   StandInApi::install(server, knobs);
   oauth.install(server, knobs);
   Control::install(server, knobs);
+  StandInApp::install(server, knobs, options.appDir);
   if (!options.pagesDir.empty() && !server.set_mount_point("/", options.pagesDir)) {
     std::fprintf(stderr, "mirelo-backend: cannot serve %s\n", options.pagesDir.c_str());
     return 2;

@@ -12,8 +12,8 @@
 #include "platform/linux/GtkUi.h"
 #include "platform/linux/LinuxDefaults.h"
 #include "platform/linux/LinuxSecrets.h"
-#include "platform/linux/NullWebViews.h"
 #include "platform/linux/PackageUpdater.h"
+#include "platform/linux/WebKitWebViews.h"
 #include "platform/linux/X11KeyboardEvents.h"
 #include "platform/linux/X11Workspace.h"
 
@@ -38,7 +38,7 @@ struct LinuxDesktop {
   DBusNotifier notifier;
   CurlHttp http;
   GtkUi ui;
-  NullWebViews webViews;
+  WebKitWebViews webViews;
   PackageUpdater updater;
 
   LinuxDesktop();

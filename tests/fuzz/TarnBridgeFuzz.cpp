@@ -1,0 +1,67 @@
+// libFuzzer target over the bridge's request handling: any message body, from any frame,
+// with the dashboard active or not, gets exactly one answer that a page can carry, and a
+// request that is refused leaves the stored knowledge base as it was.
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "kb/TarnBridge.h"
+#include "kb/TarnStore.h"
+
+namespace {
+
+class Defaults : public platform::Defaults {
+ public:
+  std::optional<Json> object(std::string_view key) override {
+    if (key == "MireloBackendURL") return Json("http://127.0.0.1:8787");
+    return std::nullopt;
+  }
+  void set(std::string_view, const Json&) override {}
+  void remove(std::string_view) override {}
+  std::optional<Json> info(std::string_view) override { return std::nullopt; }
+};
+
+std::string root;
+
+void removeRoot() {
+  std::error_code ignored;
+  std::filesystem::remove_all(root, ignored);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  char name[] = "/tmp/mirelo-fuzz.XXXXXX";
+  if (!mkdtemp(name)) return 1;
+  root = name;
+  setenv("XDG_DATA_HOME", root.c_str(), 1);
+  std::atexit(removeRoot);
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size == 0) return 0;
+  static Defaults defaults;
+  static int engineView, dashboardView;
+  TarnBridge bridge(defaults);
+  const uint8_t flags = data[0];
+  bridge.headlessWebView = &engineView;
+  bridge.isDashboardActive = [flags] { return (flags & 4) != 0; };
+  std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
+  auto parsed = JsonValue::parse(text);
+  Json body = parsed ? *parsed : Json(nullptr);
+  platform::ScriptMessage message{body,
+                                  (flags & 1) == 0,
+                                  {"http", (flags & 8) ? "localhost" : "127.0.0.1", 8787},
+                                  (flags & 2) ? &engineView : &dashboardView};
+  auto before = TarnStore::read(TarnStore::tarnFile());
+  TarnBridge::Answer answer = bridge.handle(message);
+  if (answer.value.has_value() == answer.error.has_value()) __builtin_trap();
+  if (answer.value) (void)answer.value->dump();  // throws (and aborts) on text it cannot carry
+  if (answer.error && TarnStore::read(TarnStore::tarnFile()) != before) __builtin_trap();
+  return 0;
+}
