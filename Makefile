@@ -51,7 +51,9 @@ $(FUZZ_BUILD)/build.ninja:
 fuzz: deps $(FUZZ_BUILD)/build.ninja
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 	@for f in $(FUZZ_BUILD)/fuzz_*; do \
-	  echo "fuzz: $$f"; $$f -runs=$(FUZZ_RUNS) -max_len=4096 || exit 1; \
+	  name=$${f##*/fuzz_}; seeds=tests/fuzz/corpus/$$(echo $$name | tr _ -); corpus=""; \
+	  if [ -d $$seeds ]; then corpus=$(FUZZ_BUILD)/corpus-$$name; rm -rf $$corpus; cp -r $$seeds $$corpus; fi; \
+	  echo "fuzz: $$f"; $$f -runs=$(FUZZ_RUNS) -seed=1 -max_len=4096 $$corpus || exit 1; \
 	done
 
 bench: build
