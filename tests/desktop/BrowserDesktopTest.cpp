@@ -138,6 +138,9 @@ TEST_F(BrowserDesktop, ReadsAValueAndAPlaceholderOnlyField) {
   EXPECT_EQ(field.pid, page().pid());
   EXPECT_EQ(field.readMethod, FocusedField::ReadMethod::axValue);
   EXPECT_EQ(field.value, "박지훈 (고객지원팀)");
+  desk->defaults.set(Settings::kHandleBrowsers, false);
+  EXPECT_EQ(failure().kind(), Focus::ReadFailure::Kind::isBrowser);
+  desk->defaults.remove(Settings::kHandleBrowsers);
 
   focusField("subject", "AXTextField");
   EXPECT_EQ(
@@ -169,14 +172,6 @@ TEST_F(BrowserDesktop, PastesTheAnswerAndGivesTheClipboardBack) {
   EXPECT_EQ(AppMemory::working("chromium"), InsertMethod::paste);
   EXPECT_TRUE(pumpUntil([&] { return desk->pasteboard.string() == "사용자의 클립보드"; }))
       << desk->pasteboard.string().value_or("(none)");
-}
-
-TEST_F(BrowserDesktop, BrowsersSettingOffLeavesThemAlone) {
-  open("form.html");
-  focusField("name", "AXTextField");
-  desk->defaults.set(Settings::kHandleBrowsers, false);
-  EXPECT_EQ(failure().kind(), Focus::ReadFailure::Kind::isBrowser);
-  desk->defaults.remove(Settings::kHandleBrowsers);
 }
 
 TEST_F(BrowserDesktop, PageContextOfTheMailPage) {

@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -84,23 +85,15 @@ class ChromiumBrowser {
       ::close(in[0]), ::close(in[1]);
       return false;
     }
-    std::string userData = "--user-data-dir=" + profile.string();
-    std::vector<std::string> args{kPath,
-                                  "--remote-debugging-pipe",
-                                  "--password-store=basic",
-                                  "--no-sandbox",
-                                  "--disable-gpu",
-                                  "--no-first-run",
-                                  "--no-default-browser-check",
-                                  "--disable-background-networking",
-                                  "--disable-component-update",
-                                  "--disable-sync",
-                                  "--disable-quic",
-                                  "--disable-features=Translate,MediaRouter",
-                                  "--window-position=0,0",
-                                  "--window-size=1000,800",
-                                  userData,
-                                  url};
+    std::vector<std::string> args{kPath, "--user-data-dir=" + profile.string()};
+    std::istringstream flags(
+        "--remote-debugging-pipe --password-store=basic --no-sandbox --disable-gpu --no-first-run "
+        "--no-default-browser-check --disable-background-networking --disable-component-update "
+        "--disable-sync --disable-quic --disable-features=Translate,MediaRouter "
+        "--window-position=0,0 --window-size=1000,800");
+    for (std::string flag; flags >> flag;)
+      args.push_back(flag);
+    args.push_back(url);
     std::vector<gchar*> argv;
     for (auto& a : args)
       argv.push_back(a.data());

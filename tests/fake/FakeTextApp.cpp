@@ -67,7 +67,6 @@ void FakeTextApp::onShortcut(platform::Shortcut shortcut) {
       if (copies && selection.length > 0) desk_.pasteboard.setString(selected());
       break;
     case platform::Shortcut::paste:
-      clipboardAtPaste.push_back(desk_.pasteboard.contents);
       if (auto s = desk_.pasteboard.string(); pastes && s) replaceSelection(*s);
       break;
     case platform::Shortcut::selectAll:

@@ -36,8 +36,6 @@ class FakeTextApp {
   std::set<std::string> ignoredWrites;  // attributes whose writes succeed but change nothing
   // How the application reshapes text it receives (adds a newline, doubles blanks, …).
   std::function<std::string(const std::string&)> reshape;
-  // The clipboard's items at the moment of each paste.
-  std::vector<std::vector<platform::PasteboardItem>> clipboardAtPaste;
 
  private:
   void onWrite(const std::string& attribute, const platform::AXValue& value);

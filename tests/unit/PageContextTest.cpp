@@ -102,13 +102,6 @@ TEST_F(PageContextRead, TheSnapshotFallsBackToTheWalkWhereItCannotAnswer) {
   EXPECT_EQ(snapshotCalls, walkCalls);
 }
 
-TEST_F(PageContextRead, WithNothingAboveTheComposerEverythingCounts) {
-  thread->addChild(text(600, 10, "A message shown below the composer box, in full."));
-  auto reading = read();
-  ASSERT_TRUE(reading);
-  EXPECT_EQ(reading->text, "A message shown below the composer box, in full.");
-}
-
 TEST_F(PageContextRead, ClimbingStopsAtTheFirstAncestorWithEnoughText) {
   composerBox->addChild(text(450, 10, "To: Park Jiyoung, about the budget meeting"));
   auto outer = node("AXWindow");
@@ -132,20 +125,20 @@ TEST_F(PageContextRead, AWebAreaEndsTheClimbWhateverItHolds) {
   EXPECT_EQ(logged(), "맥락 수집: 0자 / 노드 5개 / 2단계 / 0ms / 상대 없음");
 }
 
-TEST_F(PageContextRead, AnUnreadableParentGivesNothing) {
-  composer->failing.insert("AXParent");
-  EXPECT_FALSE(read());
-  EXPECT_EQ(logged(), "맥락 수집: 0자 / 노드 0개 / 0단계 / 0ms / 상대 없음");
-}
-
+// With nothing above the composer, the text below it counts.
 TEST_F(PageContextRead, ThirtyNineCharactersAreTooFewAndFortyEnough) {
-  auto line = text(100, 10, std::string(39, 'a'));
+  auto line = text(600, 10, std::string(39, 'a'));
   thread->addChild(line);
   EXPECT_FALSE(read());
   line->set("AXValue", std::string(38, 'a') + "한");
   EXPECT_FALSE(read()) << "characters, not bytes";
   line->set("AXValue", std::string(40, 'a'));
-  EXPECT_TRUE(read());
+  auto reading = read();
+  ASSERT_TRUE(reading);
+  EXPECT_EQ(reading->text, std::string(40, 'a'));
+  composer->failing.insert("AXParent");
+  EXPECT_FALSE(read());
+  EXPECT_EQ(logged(), "맥락 수집: 0자 / 노드 0개 / 0단계 / 0ms / 상대 없음");
 }
 
 TEST_F(PageContextRead, HeadingsAndTitlesCountButOnlyWithAFrame) {
@@ -217,44 +210,30 @@ TEST_F(PageContextRead, TheRecipientComesFromTheFirstWholeSurvivingLine) {
   EXPECT_EQ(reading->recipient, "최지현");
 }
 
-TEST(PageContextHistory, QuoteMarkersCutWhenEnoughTextPrecedes) {
+TEST(PageContextHistory, QuoteMarkersCutOnlyAfterEnoughTextAndAHeaderNearAFromLine) {
   const Lines before{"Thanks for the update,", "see you at ten."};
   for (std::string marker :
        {"----- Original Message -----", "-- 원본 메일 --", "---Forwarded message---",
         "On Mon, 3 Jun 2024 at 10:00, Kim <kim@example.com> wrote:",
         "2024년 6월 3일 김민수 님이 작성:", "ON TUESDAY JOHN WROTE:"}) {
     Lines lines = before;
-    lines.push_back(marker);
-    lines.push_back("quoted text");
+    lines.insert(lines.end(), {marker, "quoted text"});
     EXPECT_EQ(PageContext::stripQuotedHistory(lines), before) << marker;
   }
-}
-
-TEST(PageContextHistory, LinesThatOnlyLookLikeMarkersStay) {
-  for (std::string line :
-       {"-- Original Message", "Once upon a time wrote: more", "on x wrote:", "님이 작성: 다음"}) {
-    Lines lines{"Thanks for the update, see you.", line, "rest"};
-    EXPECT_EQ(PageContext::stripQuotedHistory(lines), lines) << line;
-  }
-}
-
-TEST(PageContextHistory, TooLittleBeforeTheCutKeepsEverything) {
-  Lines lines{"Short reply", "here.", "-----Original Message-----", "old"};  // 17 characters
-  EXPECT_EQ(PageContext::stripQuotedHistory(lines), lines);
-  lines = {"From: a@b.c", "Subject: hi", "body"};  // a header block first
-  EXPECT_EQ(PageContext::stripQuotedHistory(lines), lines);
-}
-
-TEST(PageContextHistory, AFromLineCutsOnlyWithAHeaderWithinSixLines) {
-  Lines body{"Please find the figures attached."};
+  const Lines body{"Please find the figures attached."};
   Lines withHeader = body;
-  for (std::string l : {"보낸 사람: 김민수", "a", "b", "c", "d", "e", "제목: 예산"})
-    withHeader.push_back(l);
+  withHeader.insert(withHeader.end(), {"보낸 사람: 김민수", "a", "b", "c", "d", "e", "제목: 예산"});
   EXPECT_EQ(PageContext::stripQuotedHistory(withHeader), body);
-  Lines tooFar = body;
-  for (std::string l : {"FROM : Kim", "a", "b", "c", "d", "e", "f", "Subject: x"})
-    tooFar.push_back(l);
-  EXPECT_EQ(PageContext::stripQuotedHistory(tooFar), tooFar);
+  for (const Lines& kept :
+       {Lines{"Thanks for the update, see you.", "-- Original Message", "rest"},
+        Lines{"Thanks for the update, see you.", "Once upon a time wrote: more", "rest"},
+        Lines{"Thanks for the update, see you.", "on x wrote:", "rest"},
+        Lines{"Thanks for the update, see you.", "님이 작성: 다음", "rest"},
+        Lines{"Short reply", "here.", "-----Original Message-----", "old"},  // 17 characters
+        Lines{"From: a@b.c", "Subject: hi", "body"},                         // a header first
+        Lines{"Please find the figures attached.", "FROM : Kim", "a", "b", "c", "d", "e", "f",
+              "Subject: x"}})
+    EXPECT_EQ(PageContext::stripQuotedHistory(kept), kept) << kept[1];
 }
 
 TEST(PageContextLines, SurvivingLinesCountNewlinesBetweenThem) {
