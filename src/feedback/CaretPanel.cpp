@@ -1,6 +1,7 @@
 #include "feedback/CaretPanel.h"
 
 #include "field/AX.h"
+#include "platform/AXNames.h"
 
 CaretPanel::CaretPanel(platform::Ui& ui, Clock& clock) : ui_(ui), clock_(clock) {}
 
@@ -41,7 +42,7 @@ std::optional<platform::Rect> CaretPanel::anchorRect(platform::Accessibility& ax
     // A caret between two characters is a rectangle of width 0, and it is a fine anchor.
     if (bounds && bounds->width >= 0 && bounds->height > 0) return flipped(*bounds);
   }
-  auto frame = AX::rect(ax, field.element, "AXFrame");
+  auto frame = AX::rect(ax, field.element, platform::AXAttribute::kFrame);
   if (!frame || !(frame->height > 0)) return std::nullopt;
   return flipped(*frame);
 }

@@ -10,6 +10,7 @@
 #include "field/AX.h"
 #include "field/Focus.h"
 #include "field/PageContext.h"
+#include "platform/AXNames.h"
 
 namespace SelfTest {
 
@@ -80,13 +81,15 @@ class Run {
 
   void attributes(const platform::ElementRef& element) {
     auto& ax = p_.accessibility;
-    say("역할: " + AX::string(ax, element, "AXRole").value_or("?") + " / " +
-        AX::string(ax, element, "AXSubrole").value_or("-"));
-    say("AXValue      : " + describe(AX::string(ax, element, "AXValue")));
-    say("AXSelectedText: " + describe(AX::string(ax, element, "AXSelectedText")));
-    say(std::string("쓰기 가능(AXValue): ") + yesNo(AX::isSettable(ax, element, "AXValue")));
+    say("역할: " + AX::string(ax, element, platform::AXAttribute::kRole).value_or("?") + " / " +
+        AX::string(ax, element, platform::AXAttribute::kSubrole).value_or("-"));
+    say("AXValue      : " + describe(AX::string(ax, element, platform::AXAttribute::kValue)));
+    say("AXSelectedText: " +
+        describe(AX::string(ax, element, platform::AXAttribute::kSelectedText)));
+    say(std::string("쓰기 가능(AXValue): ") +
+        yesNo(AX::isSettable(ax, element, platform::AXAttribute::kValue)));
     say(std::string("쓰기 가능(AXSelectedText): ") +
-        yesNo(AX::isSettable(ax, element, "AXSelectedText")));
+        yesNo(AX::isSettable(ax, element, platform::AXAttribute::kSelectedText)));
   }
 
   void context(const platform::RunningApplication& app, const platform::ElementRef& element) {
@@ -160,7 +163,7 @@ class Run {
     auto& ax = p_.accessibility;
     auto systemWide = ax.systemWide();
     say(std::string("깨우기 전 포커스 원소: ") +
-        (AX::element(ax, systemWide, "AXFocusedUIElement") ? "있음" : "없음"));
+        (AX::element(ax, systemWide, platform::AXAttribute::kFocusedUIElement) ? "있음" : "없음"));
     AX::wokenPids().erase(front->pid);
     AX::wakeAccessibility(ax, front->pid, browser);
     say("접근성 깨우기: " + ax.wakeDescription(browser));
@@ -168,7 +171,7 @@ class Run {
     std::optional<platform::ElementRef> element;
     int misses = 0;
     for (int read = 0; read < kFocusReads; ++read) {
-      element = AX::element(ax, systemWide, "AXFocusedUIElement");
+      element = AX::element(ax, systemWide, platform::AXAttribute::kFocusedUIElement);
       if (element) break;
       ++misses;
       if (read + 1 < kFocusReads) co_await sleepFor(p_.clock, kFocusPoll);

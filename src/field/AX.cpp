@@ -1,4 +1,5 @@
 #include "field/AX.h"
+#include "platform/AXNames.h"
 
 namespace AX {
 
@@ -39,7 +40,7 @@ std::optional<platform::Rect> rect(platform::Accessibility& ax, const ElementRef
 }
 
 std::vector<ElementRef> children(platform::Accessibility& ax, const ElementRef& e) {
-  auto list = read<std::vector<ElementRef>>(ax, e, "AXChildren");
+  auto list = read<std::vector<ElementRef>>(ax, e, platform::AXAttribute::kChildren);
   if (!list) return {};
   std::erase(*list, nullptr);
   return std::move(*list);
@@ -48,7 +49,7 @@ std::vector<ElementRef> children(platform::Accessibility& ax, const ElementRef& 
 std::optional<platform::Rect> boundsForRange(platform::Accessibility& ax, const ElementRef& e,
                                              platform::TextRange range) {
   if (!e) return std::nullopt;
-  auto value = ax.copyParameterizedAttribute(e, "AXBoundsForRange", range);
+  auto value = ax.copyParameterizedAttribute(e, platform::AXAttribute::kBoundsForRange, range);
   if (!value) return std::nullopt;
   if (auto* r = std::get_if<platform::Rect>(&*value)) return *r;
   return std::nullopt;
@@ -64,8 +65,8 @@ void wakeAccessibility(platform::Accessibility& ax, std::int32_t pid, bool brows
   if (!wokenPids().insert(pid).second) return;
   auto app = ax.application(pid);
   if (!app) return;
-  ax.setAttribute(app, "AXManualAccessibility", true);
-  if (browser) ax.setAttribute(app, "AXEnhancedUserInterface", true);
+  ax.setAttribute(app, platform::AXAttribute::kManualAccessibility, true);
+  if (browser) ax.setAttribute(app, platform::AXAttribute::kEnhancedUserInterface, true);
 }
 
 std::set<std::int32_t>& wokenPids() {

@@ -6,6 +6,7 @@
 #include "base/Text.h"
 #include "field/AX.h"
 #include "field/Clipboard.h"
+#include "platform/AXNames.h"
 
 namespace Focus {
 
@@ -112,15 +113,15 @@ bool isTerminalProgram(std::string_view bundleID) {
 std::optional<bool> isTerminal(platform::Accessibility& ax, const platform::ElementRef& element,
                                std::string_view bundleID) {
   if (isTerminalProgram(bundleID)) return true;
-  auto role = AX::string(ax, element, "AXRole");
+  auto role = AX::string(ax, element, platform::AXAttribute::kRole);
   if (!role) return std::nullopt;
   constexpr int kMaxDepth = 64;
   std::optional<platform::ElementRef> current = element;
   for (int depth = 0; current && depth < kMaxDepth; ++depth) {
-    auto own = AX::string(ax, *current, "AXRole");
-    if (own == "AXTerminal") return true;
-    if (own == "AXWindow" || own == "AXApplication") break;
-    current = AX::element(ax, *current, "AXParent");
+    auto own = AX::string(ax, *current, platform::AXAttribute::kRole);
+    if (own == platform::AXRoleName::kTerminal) return true;
+    if (own == platform::AXRoleName::kWindow || own == platform::AXRoleName::kApplication) break;
+    current = AX::element(ax, *current, platform::AXAttribute::kParent);
   }
   return false;
 }
@@ -136,14 +137,16 @@ std::optional<std::string> meaningful(const std::optional<std::string>& text,
 
 namespace {
 
-constexpr const char* kEditableRoles[] = {"AXTextField", "AXTextArea", "AXComboBox",
-                                          "AXSearchField"};
+constexpr const char* kEditableRoles[] = {
+    platform::AXRoleName::kTextField, platform::AXRoleName::kTextArea,
+    platform::AXRoleName::kComboBox, platform::AXRoleName::kSearchField};
 
 bool isEditable(platform::Accessibility& ax, const platform::ElementRef& e) {
-  if (auto role = AX::string(ax, e, "AXRole"))
+  if (auto role = AX::string(ax, e, platform::AXAttribute::kRole))
     for (const char* editable : kEditableRoles)
       if (*role == editable) return true;
-  return AX::isSettable(ax, e, "AXValue") || AX::isSettable(ax, e, "AXSelectedText");
+  return AX::isSettable(ax, e, platform::AXAttribute::kValue) ||
+         AX::isSettable(ax, e, platform::AXAttribute::kSelectedText);
 }
 
 }  // namespace
@@ -162,18 +165,18 @@ Task<FocusedField> read(platform::Platform services) {
   if (browser && !Settings::handleBrowsers(services.defaults)) throw ReadFailure::isBrowser();
   AX::wakeAccessibility(ax, field.pid, browser);
 
-  auto focused = AX::element(ax, ax.systemWide(), "AXFocusedUIElement");
+  auto focused = AX::element(ax, ax.systemWide(), platform::AXAttribute::kFocusedUIElement);
   if (!focused && browser) {
     co_await sleepFor(services.clock, kBrowserFocusWait);
-    focused = AX::element(ax, ax.systemWide(), "AXFocusedUIElement");
+    focused = AX::element(ax, ax.systemWide(), platform::AXAttribute::kFocusedUIElement);
   }
   if (!focused) throw ReadFailure::noFocusedField();
   field.element = *focused;
 
-  auto rawValue = AX::string(ax, field.element, "AXValue");
-  auto rawSelected = AX::string(ax, field.element, "AXSelectedText");
-  auto placeholder = AX::string(ax, field.element, "AXPlaceholderValue");
-  auto range = AX::range(ax, field.element, "AXSelectedTextRange");
+  auto rawValue = AX::string(ax, field.element, platform::AXAttribute::kValue);
+  auto rawSelected = AX::string(ax, field.element, platform::AXAttribute::kSelectedText);
+  auto placeholder = AX::string(ax, field.element, platform::AXAttribute::kPlaceholderValue);
+  auto range = AX::range(ax, field.element, platform::AXAttribute::kSelectedTextRange);
   auto value = meaningful(rawValue, placeholder);
   auto selected = meaningful(rawSelected, placeholder);
 

@@ -5,6 +5,7 @@
 #include "field/AppMemory.h"
 #include "field/Clipboard.h"
 #include "field/Focus.h"
+#include "platform/AXNames.h"
 
 namespace Insert {
 
@@ -21,10 +22,11 @@ bool setIfSettable(platform::Accessibility& ax, const FocusedField& field,
 // before would leave part of it beside the pasted answer.
 Task<bool> selectAll(platform::Platform services, const FocusedField& field) {
   if (field.value) {
-    auto current = AX::string(services.accessibility, field.element, "AXValue");
+    auto current = AX::string(services.accessibility, field.element, platform::AXAttribute::kValue);
     long n = Text::utf16Length(current ? *current : *field.value);
-    if (n >= 1 && setIfSettable(services.accessibility, field, "AXSelectedTextRange",
-                                platform::TextRange{0, n}))
+    if (n >= 1 &&
+        setIfSettable(services.accessibility, field, platform::AXAttribute::kSelectedTextRange,
+                      platform::TextRange{0, n}))
       co_return true;
   }
   if (!co_await services.keyboard.postShortcut(platform::Shortcut::selectAll)) co_return false;
@@ -36,9 +38,10 @@ Task<bool> attempt(platform::Platform services, InsertMethod method, const std::
                    const FocusedField& field) {
   switch (method) {
     case InsertMethod::axSelectedText:
-      co_return setIfSettable(services.accessibility, field, "AXSelectedText", text);
+      co_return setIfSettable(services.accessibility, field, platform::AXAttribute::kSelectedText,
+                              text);
     case InsertMethod::axValue:
-      co_return setIfSettable(services.accessibility, field, "AXValue", text);
+      co_return setIfSettable(services.accessibility, field, platform::AXAttribute::kValue, text);
     case InsertMethod::paste: {
       // The user may have switched applications since the read: never paste elsewhere.
       auto front = services.workspace.frontmostApplication();
@@ -56,7 +59,7 @@ Task<bool> verify(platform::Platform services, const std::string& text, const Fo
   const std::string expected = normalize(text);
   for (int poll = 0; poll < kVerifyPolls; ++poll) {
     co_await sleepFor(services.clock, kVerifyPollInterval);
-    auto value = AX::string(services.accessibility, field.element, "AXValue");
+    auto value = AX::string(services.accessibility, field.element, platform::AXAttribute::kValue);
     // A paste that cannot be checked counts as done; an accessibility write cannot.
     if (!value) co_return method == InsertMethod::paste;
     auto shown = normalize(*value);

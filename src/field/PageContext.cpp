@@ -8,6 +8,7 @@
 #include "base/Text.h"
 #include "field/AX.h"
 #include "field/SnapshotWalk.h"
+#include "platform/AXNames.h"
 #include "platform/AXSnapshot.h"
 
 namespace PageContext {
@@ -198,13 +199,13 @@ void collect(platform::Accessibility& ax, const platform::ElementRef& element, i
              long& visited, long budget, std::vector<Item>& items) {
   if (depth > kMaxDepth || visited >= budget) return;
   ++visited;
-  auto role = AX::string(ax, element, "AXRole").value_or(std::string());
-  if (role == "AXTextArea" || role == "AXTextField") return;
-  if (role == "AXStaticText" || role == "AXHeading") {
-    auto text = AX::string(ax, element, "AXValue");
-    if (!text) text = AX::string(ax, element, "AXTitle");
+  auto role = AX::string(ax, element, platform::AXAttribute::kRole).value_or(std::string());
+  if (role == platform::AXRoleName::kTextArea || role == platform::AXRoleName::kTextField) return;
+  if (role == platform::AXRoleName::kStaticText || role == platform::AXRoleName::kHeading) {
+    auto text = AX::string(ax, element, platform::AXAttribute::kValue);
+    if (!text) text = AX::string(ax, element, platform::AXAttribute::kTitle);
     if (!text || text->empty()) return;
-    if (auto frame = AX::rect(ax, element, "AXFrame"))
+    if (auto frame = AX::rect(ax, element, platform::AXAttribute::kFrame))
       items.push_back({frame->y, frame->x, std::move(*text)});
     return;
   }
@@ -265,9 +266,10 @@ Climb walked(platform::Accessibility& ax, const platform::ElementRef& element,
              std::optional<double> composerTop) {
   Climb climb;
   auto current = element;
-  while (auto parent = AX::element(ax, current, "AXParent")) {
+  while (auto parent = AX::element(ax, current, platform::AXAttribute::kParent)) {
     current = *parent;
-    const bool webArea = AX::string(ax, current, "AXRole") == "AXWebArea";
+    const bool webArea =
+        AX::string(ax, current, platform::AXAttribute::kRole) == platform::AXRoleName::kWebArea;
     long visited = 0;
     std::vector<Item> items;
     collect(ax, current, 0, visited, webArea ? kWebAreaBudget : kBudget, items);
@@ -286,7 +288,7 @@ std::optional<Climb> fromSnapshot(platform::AXSnapshot& snapshot,
   Climb climb;
   while (nodes[current].parent >= 0) {
     current = nodes[current].parent;
-    const bool webArea = nodes[current].role == "AXWebArea";
+    const bool webArea = nodes[current].role == platform::AXRoleName::kWebArea;
     long visited = 0;
     auto items = walk.collect(current, webArea ? kWebAreaBudget : kBudget, visited);
     if (!items) return std::nullopt;
@@ -300,7 +302,8 @@ std::optional<Climb> fromSnapshot(platform::AXSnapshot& snapshot,
 std::optional<Reading> read(platform::Accessibility& ax, Clock& clock, const FocusedField& field) {
   const double start = clock.now();
   std::optional<double> composerTop;
-  if (auto frame = AX::rect(ax, field.element, "AXFrame")) composerTop = frame->y;
+  if (auto frame = AX::rect(ax, field.element, platform::AXAttribute::kFrame))
+    composerTop = frame->y;
 
   // Big windows take seconds one attribute call at a time: read in bulk where the platform can.
   std::optional<Climb> climb;

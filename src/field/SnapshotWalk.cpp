@@ -1,4 +1,5 @@
 #include "field/SnapshotWalk.h"
+#include "platform/AXNames.h"
 
 namespace {
 
@@ -44,8 +45,9 @@ bool SnapshotWalk::visit(int node, int depth, long& visited, long budget, std::v
   ++visited;
   const auto& n = snapshot_.nodes()[node];
   const std::string role = n.role.value_or(std::string());
-  if (role == "AXTextArea" || role == "AXTextField") return true;
-  if (role == "AXStaticText" || role == "AXHeading") {
+  if (role == platform::AXRoleName::kTextArea || role == platform::AXRoleName::kTextField)
+    return true;
+  if (role == platform::AXRoleName::kStaticText || role == platform::AXRoleName::kHeading) {
     kept.push_back(node);
     return true;
   }
@@ -67,8 +69,9 @@ bool SnapshotWalk::fetch(const std::vector<int>& kept) {
   auto shown = [&](size_t k) { return read[k].text && !read[k].text->empty(); };
   auto text = [&](size_t k, const auto& v) { read[k].text = as<std::string>(v); };
   auto frame = [&](size_t k, const auto& v) { read[k].frame = as<platform::Rect>(v); };
-  if (!readSome("AXValue", wanted, any, text) || !readSome("AXTitle", wanted, untitled, text) ||
-      !readSome("AXFrame", wanted, shown, frame))
+  if (!readSome(platform::AXAttribute::kValue, wanted, any, text) ||
+      !readSome(platform::AXAttribute::kTitle, wanted, untitled, text) ||
+      !readSome(platform::AXAttribute::kFrame, wanted, shown, frame))
     return false;
   for (size_t k = 0; k < wanted.size(); ++k)
     texts_[wanted[k]] = std::move(read[k]);
