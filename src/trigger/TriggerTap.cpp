@@ -30,10 +30,9 @@ bool TriggerTap::start() {
   lastEventAt_ = clock_.now();
   Log::trigger.info("이벤트 탭 생성됨 (mode: %{public}s, key: %{public}s)", rawValue(mode),
                     rawValue(key));
-  std::weak_ptr<TriggerTap*> weak = self_;
-  activationToken_ = workspace_.addActivationObserver([weak](const platform::RunningApplication&) {
-    if (auto self = weak.lock()) (*self)->disarm();
-  });
+  // Removed again by stop(), which the destructor calls.
+  activationToken_ =
+      workspace_.addActivationObserver([this](const platform::RunningApplication&) { disarm(); });
   startSecureInputWatch();
   return true;
 }
@@ -89,10 +88,7 @@ void TriggerTap::handleTriggerKey(const platform::KeyEvent& event, double now) {
   if (held > kLongestTapMs) return;
   Log::trigger.info("%{public}s 탭 성립 (%ldms)", display(key), static_cast<long>(held));
   // onTap never runs inside the listener's callback.
-  std::weak_ptr<TriggerTap*> weak = self_;
-  clock_.schedule(0, [weak] {
-    if (auto self = weak.lock()) (*self)->tapped();
-  });
+  tapDeferral_.start(clock_, 0, false, [this] { tapped(); });
 }
 
 // From the event source's own times when both events carry one: the main loop may get round
@@ -147,10 +143,7 @@ void TriggerTap::fire() {
 
 void TriggerTap::startSecureInputWatch() {
   if (secureInputWatch_.active()) return;
-  std::weak_ptr<TriggerTap*> weak = self_;
-  secureInputWatch_.start(clock_, kSecureInputInterval, true, [weak] {
-    if (auto self = weak.lock()) (*self)->checkSecureInput();
-  });
+  secureInputWatch_.start(clock_, kSecureInputInterval, true, [this] { checkSecureInput(); });
 }
 
 void TriggerTap::checkSecureInput() {

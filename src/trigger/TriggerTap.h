@@ -64,7 +64,7 @@ class TriggerTap {
   double lastTapAt_ = 0;
   bool lastSecureInput_ = false;
   double lastEventAt_ = 0;
+  // Timers stop with the tap, so their callbacks never outlive it.
   Timer secureInputWatch_;
-  // Deferred work holds this weakly: it does nothing once the tap is gone.
-  std::shared_ptr<TriggerTap*> self_ = std::make_shared<TriggerTap*>(this);
+  Timer tapDeferral_;
 };
