@@ -5,8 +5,8 @@
 #include <memory>
 #include <thread>
 
-#include "RunTask.h"
 #include "StandInBackend.h"
+#include "fake/RunTask.h"
 
 namespace {
 
