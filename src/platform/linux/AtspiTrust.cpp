@@ -3,10 +3,8 @@
 #include <atspi/atspi.h>
 #include <gio/gio.h>
 
-#include <cstdlib>
-#include <filesystem>
-
 #include "platform/linux/AtspiCalls.h"
+#include "platform/linux/SessionBus.h"
 
 namespace AtspiTrust {
 
@@ -14,14 +12,6 @@ using AtspiCalls::failed;
 using AtspiCalls::GPtr;
 
 namespace {
-
-// Without a session bus address GDBus would start a bus of its own that outlives Mirelo.
-bool sessionBusReachable() {
-  if (const char* addr = std::getenv("DBUS_SESSION_BUS_ADDRESS"); addr && *addr) return true;
-  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  std::error_code ec;
-  return runtime && std::filesystem::exists(std::filesystem::path(runtime) / "bus", ec);
-}
 
 // The reply, checked to be of replyType (GDBus fails a call whose reply is of another type).
 GVariant* callBus(GDBusConnection* bus, const char* interface, const char* method,
@@ -70,7 +60,7 @@ void enableAccessibility(GDBusConnection* bus) {
 }
 
 GDBusConnection* sessionBus() {
-  if (!sessionBusReachable()) return nullptr;
+  if (!linuxport::sessionBusReachable()) return nullptr;
   GError* error = nullptr;
   GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
   failed(error);

@@ -1,10 +1,8 @@
 #include "platform/linux/SessionLockWatch.h"
+#include "platform/linux/SessionBus.h"
 
 #include <gio/gio.h>
 #include <unistd.h>
-
-#include <cstdlib>
-#include <filesystem>
 
 namespace linuxport {
 
@@ -16,14 +14,6 @@ constexpr const char* kSessionInterface = "org.freedesktop.login1.Session";
 // Each desktop's screen saver answers on the session bus under the name of its interface.
 constexpr const char* kScreenSavers[] = {"org.freedesktop.ScreenSaver", "org.gnome.ScreenSaver",
                                          "org.mate.ScreenSaver", "org.cinnamon.ScreenSaver"};
-
-// Without a session bus address GDBus would start a bus of its own that outlives Mirelo.
-bool sessionBusReachable() {
-  if (const char* addr = std::getenv("DBUS_SESSION_BUS_ADDRESS"); addr && *addr) return true;
-  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  std::error_code ec;
-  return runtime && std::filesystem::exists(std::filesystem::path(runtime) / "bus", ec);
-}
 
 }  // namespace
 
@@ -63,6 +53,14 @@ std::shared_ptr<State> take(gpointer data) {
   auto state = weak->lock();
   delete weak;
   return state;
+}
+
+// The bus g_bus_get answered with, and the watch it was asked for; null when either is gone.
+std::shared_ptr<State> takeWithBus(GAsyncResult* result, gpointer data, GDBusConnection*& bus) {
+  bus = g_bus_get_finish(result, nullptr);
+  auto state = take(data);
+  if (bus && !state) g_clear_object(&bus);
+  return bus ? state : nullptr;
 }
 
 GVariant* finish(GObject* source, GAsyncResult* result) {
@@ -133,13 +131,9 @@ void onSessionPath(GObject* source, GAsyncResult* result, gpointer data) {
 }
 
 void onSystemBus(GObject*, GAsyncResult* result, gpointer data) {
-  GDBusConnection* bus = g_bus_get_finish(result, nullptr);
-  auto state = take(data);
-  if (!bus) return;
-  if (!state) {
-    g_object_unref(bus);
-    return;
-  }
+  GDBusConnection* bus = nullptr;
+  auto state = takeWithBus(result, data, bus);
+  if (!state) return;
   state->system = bus;
   g_dbus_connection_call(bus, kLogin1, "/org/freedesktop/login1", "org.freedesktop.login1.Manager",
                          "GetSessionByPID", g_variant_new("(u)", static_cast<guint32>(getpid())),
@@ -171,13 +165,9 @@ void onSaverChanged(GDBusConnection*, const gchar*, const gchar*, const gchar* i
 }
 
 void onSessionBus(GObject*, GAsyncResult* result, gpointer data) {
-  GDBusConnection* bus = g_bus_get_finish(result, nullptr);
-  auto state = take(data);
-  if (!bus) return;
-  if (!state) {
-    g_object_unref(bus);
-    return;
-  }
+  GDBusConnection* bus = nullptr;
+  auto state = takeWithBus(result, data, bus);
+  if (!state) return;
   state->session = bus;
   state->saverSignal = g_dbus_connection_signal_subscribe(
       bus, nullptr, nullptr, "ActiveChanged", nullptr, nullptr, G_DBUS_SIGNAL_FLAGS_NONE,
