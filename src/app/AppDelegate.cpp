@@ -2,6 +2,7 @@
 
 #include "account/Api.h"
 #include "account/Keychain.h"
+#include "app/StatusBar.h"
 #include "base/Crypto.h"
 #include "base/Log.h"
 #include "base/Text.h"
@@ -71,6 +72,8 @@ AppDelegate::AppDelegate(platform::Platform platform, KnowledgeBaseFactory makeK
       makeKnowledgeBase_(std::move(makeKnowledgeBase)),
       caret_(p_.ui, p_.clock),
       hud_(p_.ui, p_.clock) {}
+
+AppDelegate::~AppDelegate() = default;
 
 KnowledgeBase& AppDelegate::headless() {
   if (!headless_) headless_ = makeKnowledgeBase_();
@@ -290,5 +293,31 @@ void AppDelegate::notify(const std::string& title, const std::string& body, bool
 }
 
 void AppDelegate::refreshStatusIcon() {
+  if (statusBar_) statusBar_->refresh();
   if (onRefreshStatusIcon) onRefreshStatusIcon();
+}
+
+void AppDelegate::setupStatusItem(platform::StatusItem& item) {
+  statusBar_ = std::make_unique<StatusBar>(p_, item, *this);
+  statusBar_->refresh();
+}
+
+void AppDelegate::showWindow() {
+  if (onShowWindow) onShowWindow();
+}
+
+void AppDelegate::showDashboard() {
+  if (onShowDashboard) onShowDashboard();
+}
+
+void AppDelegate::showOnboarding() {
+  if (onShowOnboarding) onShowOnboarding();
+}
+
+void AppDelegate::relaunchNow() {
+  if (onRelaunch) onRelaunch();
+}
+
+void AppDelegate::quit() {
+  if (onQuit) onQuit();
 }

@@ -13,6 +13,10 @@
 #include "field/PageContext.h"
 #include "kb/KnowledgeBase.h"
 #include "platform/Platform.h"
+#include "platform/StatusItem.h"
+
+class StatusBar;
+class TriggerTap;
 
 // The hub of the application: turns one trigger into a read, a request and a write, and is
 // the one place that tells the user anything. Owned by a shared_ptr: a running trigger keeps
@@ -35,6 +39,7 @@ class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
 
   // makeKnowledgeBase is called once, on first use, and must return a knowledge base.
   AppDelegate(platform::Platform platform, KnowledgeBaseFactory makeKnowledgeBase);
+  ~AppDelegate();
   AppDelegate(const AppDelegate&) = delete;
   AppDelegate& operator=(const AppDelegate&) = delete;
 
@@ -49,6 +54,22 @@ class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
   // Recomputes the status icon, tooltip and menu.
   void refreshStatusIcon();
 
+  // Puts Mirelo into the tray; the item must outlive this delegate.
+  void setupStatusItem(platform::StatusItem& item);
+  // The running trigger, which the menu reads and reconfigures; it must outlive this delegate.
+  void attachTrigger(TriggerTap& tap) { trigger_ = &tap; }
+  TriggerTap* trigger() const { return trigger_; }
+  // The event tap has stopped receiving events.
+  bool tapDead() const { return tapDead_; }
+  void setTapDead(bool dead) { tapDead_ = dead; }
+
+  // Menu actions that reach beyond the menu.
+  void showWindow();
+  void showDashboard();
+  void showOnboarding();
+  void relaunchNow();
+  void quit();
+
   bool inFlight() const { return inFlight_; }
   KnowledgeBase& headless();
   CaretPanel& caret() { return caret_; }
@@ -57,6 +78,8 @@ class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
   // Filled by the status-bar menu and the status window.
   std::function<void()> onRefreshStatusIcon;
   std::function<void(const std::string& body, bool isError)> onStatusMessage;
+  // Filled by the launch: what the dashboard, onboarding, relaunch and quit commands do.
+  std::function<void()> onShowWindow, onShowDashboard, onShowOnboarding, onRelaunch, onQuit;
 
  private:
   // What a work step produces: the text to write, and for generated replies what to remember.
@@ -90,4 +113,7 @@ class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
   CaretPanel caret_;
   CaretPanel hud_;
   bool inFlight_ = false;
+  bool tapDead_ = false;
+  TriggerTap* trigger_ = nullptr;
+  std::unique_ptr<StatusBar> statusBar_;
 };

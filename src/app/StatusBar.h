@@ -1,0 +1,36 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "app/StatusMenu.h"
+#include "platform/Platform.h"
+#include "platform/StatusItem.h"
+
+class AppDelegate;
+
+// The status item: its look and menu from the current state, and the menu's own actions.
+// Owned by the application delegate, which outlives it.
+class StatusBar {
+ public:
+  StatusBar(platform::Platform platform, platform::StatusItem& item, AppDelegate& app);
+
+  StatusMenu::State state();
+  // Look and menu, from the state as it is now.
+  void refresh();
+  void rebuildMenu();
+
+  void signIn();
+  void signOut();
+  // Stores a known mode and hands it to the running trigger; anything else is ignored.
+  void changeMode(const std::string& mode);
+  void toggleBrowsers();
+  void showDiagnostics();
+
+ private:
+  StatusMenu::Actions actions();
+
+  platform::Platform p_;
+  platform::StatusItem& item_;
+  AppDelegate& app_;
+};
