@@ -10,9 +10,13 @@
 #include "app/AppDelegate.h"
 #include "base/Async.h"
 #include "base/Log.h"
+#include "feedback/Assets.h"
+#include "feedback/Palette.h"
 #include "feedback/SelfTest.h"
 #include "kb/HeadlessEngine.h"
 #include "kb/TarnBridge.h"
+#include "platform/linux/GtkFormWindow.h"
+#include "platform/linux/IndicatorStatusItem.h"
 #include "platform/linux/LinuxDesktop.h"
 #include "trigger/TriggerTap.h"
 
@@ -72,13 +76,32 @@ int serve(linuxport::LinuxDesktop& desktop) {
   tap.onTap = [weak = std::weak_ptr<AppDelegate>(delegate)] {
     if (auto d = weak.lock()) d->run(std::nullopt, AppDelegate::kTriggerLabel, true);
   };
+  tap.onSecureInputChange = [weak = std::weak_ptr<AppDelegate>(delegate)](bool) {
+    if (auto d = weak.lock()) d->refreshStatusIcon();
+  };
+  delegate->attachTrigger(tap);
+  bool quit = false;
+  delegate->onQuit = [&] { quit = true; };
+  auto dataDir = linuxport::LinuxDefaults::standardInfoFile().parent_path();
+  delegate->setupStatusWindow([] {
+    return std::make_unique<linuxport::GtkFormWindow>("Mirelo", StatusWindow::kWidth,
+                                                      Palette::cream);
+  });
+  delegate->statusWindow()->appIcon = Assets::appIcon(dataDir);
+  auto tray = Assets::menubar(dataDir);
+  linuxport::IndicatorStatusItem item(tray.themePath, tray.name, tray.dimmedName);
+  // Without a tray the window is the way in.
+  item.onHostChange = [&delegate, first = true](bool present) mutable {
+    if (first && !present) delegate->showWindow();
+    first = false;
+  };
+  delegate->setupStatusItem(item);
   if (!tap.start()) {
     print("단축키 이벤트를 받을 수 없습니다 (XInput2 없음)");
     return 1;
   }
   print("Mirelo 실행 중 — 입력창에서 " + display(tap.key) +
         " 를 눌러보세요. 백엔드: " + Settings::backendURL(desktop.defaults) + " (끝내려면 Ctrl+C)");
-  bool quit = false;
   linuxport::onQuitSignal([&] { quit = true; });
   linuxport::runMainLoopUntil([&] { return quit; });
   tap.stop();

@@ -71,7 +71,8 @@ AppDelegate::AppDelegate(platform::Platform platform, KnowledgeBaseFactory makeK
     : p_(platform),
       makeKnowledgeBase_(std::move(makeKnowledgeBase)),
       caret_(p_.ui, p_.clock),
-      hud_(p_.ui, p_.clock) {}
+      hud_(p_.ui, p_.clock),
+      statusBar_(std::make_unique<StatusBar>(p_, *this)) {}
 
 AppDelegate::~AppDelegate() = default;
 
@@ -289,20 +290,49 @@ Task<AppDelegate::Reply> AppDelegate::generateStep(platform::Platform p, Knowled
 void AppDelegate::notify(const std::string& title, const std::string& body, bool isError) {
   hud_.flash(body.empty() ? title : body, kFlashSeconds);
   p_.notifier.post(freshIdentifier(), title, body);
+  if (statusWindow_) statusWindow_->setMessage(body, isError);
   if (onStatusMessage) onStatusMessage(body, isError);
 }
 
 void AppDelegate::refreshStatusIcon() {
-  if (statusBar_) statusBar_->refresh();
+  statusBar_->refresh();
+  if (statusWindow_) {
+    statusWindow_->refreshMarks();
+    statusWindow_->loadUsage();
+  }
   if (onRefreshStatusIcon) onRefreshStatusIcon();
 }
 
 void AppDelegate::setupStatusItem(platform::StatusItem& item) {
-  statusBar_ = std::make_unique<StatusBar>(p_, item, *this);
+  statusBar_->attach(item);
   statusBar_->refresh();
 }
 
+void AppDelegate::setupStatusWindow(StatusWindow::WindowFactory makeWindow) {
+  statusWindow_ = std::make_unique<StatusWindow>(p_, std::move(makeWindow));
+  auto& w = *statusWindow_;
+  w.onSignIn = [this] { signIn(); };
+  w.onSignOut = [this] { signOut(); };
+  w.onOpenDashboard = [this] { showDashboard(); };
+  w.onShowDiagnostics = [this] { showDiagnostics(); };
+  w.onRelaunch = [this] { relaunchNow(); };
+  w.isTapDead = [this] { return tapDead_; };
+}
+
+void AppDelegate::signIn() {
+  statusBar_->signIn();
+}
+
+void AppDelegate::signOut() {
+  statusBar_->signOut();
+}
+
+void AppDelegate::showDiagnostics() {
+  statusBar_->showDiagnostics();
+}
+
 void AppDelegate::showWindow() {
+  if (statusWindow_) statusWindow_->show();
   if (onShowWindow) onShowWindow();
 }
 

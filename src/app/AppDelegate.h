@@ -15,6 +15,8 @@
 #include "platform/Platform.h"
 #include "platform/StatusItem.h"
 
+#include "feedback/StatusWindow.h"
+
 class StatusBar;
 class TriggerTap;
 
@@ -56,6 +58,9 @@ class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
 
   // Puts Mirelo into the tray; the item must outlive this delegate.
   void setupStatusItem(platform::StatusItem& item);
+  // Makes the status window (shown later), its windows made by makeWindow.
+  void setupStatusWindow(StatusWindow::WindowFactory makeWindow);
+  StatusWindow* statusWindow() { return statusWindow_.get(); }
   // The running trigger, which the menu reads and reconfigures; it must outlive this delegate.
   void attachTrigger(TriggerTap& tap) { trigger_ = &tap; }
   TriggerTap* trigger() const { return trigger_; }
@@ -64,6 +69,9 @@ class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
   void setTapDead(bool dead) { tapDead_ = dead; }
 
   // Menu actions that reach beyond the menu.
+  void signIn();
+  void signOut();
+  void showDiagnostics();
   void showWindow();
   void showDashboard();
   void showOnboarding();
@@ -116,4 +124,5 @@ class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
   bool tapDead_ = false;
   TriggerTap* trigger_ = nullptr;
   std::unique_ptr<StatusBar> statusBar_;
+  std::unique_ptr<StatusWindow> statusWindow_;
 };

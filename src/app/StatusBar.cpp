@@ -38,8 +38,7 @@ Task<void> signInTask(std::weak_ptr<AppDelegate> weak, platform::Platform p) {
 
 }  // namespace
 
-StatusBar::StatusBar(platform::Platform platform, platform::StatusItem& item, AppDelegate& app)
-    : p_(platform), item_(item), app_(app) {}
+StatusBar::StatusBar(platform::Platform platform, AppDelegate& app) : p_(platform), app_(app) {}
 
 StatusMenu::State StatusBar::state() {
   StatusMenu::State s;
@@ -55,13 +54,14 @@ StatusMenu::State StatusBar::state() {
 }
 
 void StatusBar::refresh() {
+  if (!item_) return;
   auto s = state();
-  item_.setAppearance(!s.ready(), StatusMenu::tooltip(s));
-  item_.setMenu(StatusMenu::rows(s, actions()));
+  item_->setAppearance(!s.ready(), StatusMenu::tooltip(s));
+  item_->setMenu(StatusMenu::rows(s, actions()));
 }
 
 void StatusBar::rebuildMenu() {
-  item_.setMenu(StatusMenu::rows(state(), actions()));
+  if (item_) item_->setMenu(StatusMenu::rows(state(), actions()));
 }
 
 StatusMenu::Actions StatusBar::actions() {

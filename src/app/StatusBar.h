@@ -9,11 +9,14 @@
 
 class AppDelegate;
 
-// The status item: its look and menu from the current state, and the menu's own actions.
-// Owned by the application delegate, which outlives it.
+// The status item: its look and menu from the current state, and the menu's own actions (also
+// reached from the status window). Owned by the application delegate, which outlives it.
 class StatusBar {
  public:
-  StatusBar(platform::Platform platform, platform::StatusItem& item, AppDelegate& app);
+  StatusBar(platform::Platform platform, AppDelegate& app);
+
+  // The item that shows the look and the menu; it must outlive this.
+  void attach(platform::StatusItem& item) { item_ = &item; }
 
   StatusMenu::State state();
   // Look and menu, from the state as it is now.
@@ -31,6 +34,6 @@ class StatusBar {
   StatusMenu::Actions actions();
 
   platform::Platform p_;
-  platform::StatusItem& item_;
+  platform::StatusItem* item_ = nullptr;
   AppDelegate& app_;
 };
