@@ -104,16 +104,17 @@ IndicatorStatusItem::~IndicatorStatusItem() {
     app_indicator_set_status(indicator_, APP_INDICATOR_STATUS_PASSIVE);
     g_object_unref(indicator_);
   }
-  if (menu_) gtk_widget_destroy(menu_);
+  if (menu_) {
+    gtk_widget_destroy(menu_);
+    g_object_unref(menu_);
+  }
 }
 
 void IndicatorStatusItem::setMenu(std::vector<Row> rows) {
   if (!indicator_) return;
   GtkWidget* old = menu_;
-  if (old) g_object_ref(old);
-  menu_ = buildMenu(rows);
-  // The indicator takes the new menu and drops its reference to the old one, which its own
-  // popup window still holds.
+  // Held here as well as by the indicator, which drops the old one when given the new one.
+  menu_ = GTK_WIDGET(g_object_ref_sink(buildMenu(rows)));
   app_indicator_set_menu(indicator_, GTK_MENU(menu_));
   if (old) {
     gtk_widget_destroy(old);
