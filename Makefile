@@ -6,7 +6,7 @@ FUZZ_BUILD ?= build-fuzz
 FUZZ_RUNS ?= 20000
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build build-asan build-tsan test test-normal test-asan test-tsan fuzz bench run clean format
+.PHONY: all deps build build-asan build-tsan test test-normal test-asan test-tsan fuzz bench run screens clean format
 
 all: build
 
@@ -61,6 +61,12 @@ bench: build
 	@if [ -x $(BUILD)/bench/trigger/mirelo_bench_trigger ]; then tests/desktop/session $(BUILD)/bench/trigger/mirelo_bench_trigger; fi
 	@if [ -x $(BUILD)/bench/accessibility/mirelo_bench_accessibility ]; then tests/desktop/session $(BUILD)/bench/accessibility/mirelo_bench_accessibility; fi
 	@if [ -x $(BUILD)/bench/kb/mirelo_bench_kb ]; then MIRELO_BACKEND=$(abspath $(BUILD))/tools/backend/mirelo-backend tests/desktop/session $(BUILD)/bench/kb/mirelo_bench_kb; fi
+
+# Screenshots of the status window, the tray menu and the caret panels, on Xvfb.
+screens: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS) --target mirelo_status_demo mirelo_icons
+	mkdir -p $(BUILD)/screens
+	tests/desktop/session $(BUILD)/tests/mirelo_status_demo --screens $(abspath $(BUILD))/screens
 
 # Mirelo on the stand-in backend (on Xvfb when there is no display).
 run: build

@@ -78,17 +78,20 @@ GtkFormWindow::~GtkFormWindow() {
 }
 
 void GtkFormWindow::setContent(std::vector<Element> elements, double height) {
-  if (fixed_) gtk_widget_destroy(fixed_);
+  if (content_) gtk_widget_destroy(content_);
   for (auto* a : actions_)
     delete a;
   actions_.clear();
   named_.clear();
-  fixed_ = gtk_fixed_new();
-  gtk_widget_set_size_request(fixed_, static_cast<int>(width_), static_cast<int>(height));
+  // A layout, not a GtkFixed: its size is the content's, whatever its children ask for (a
+  // wrapping label asks for its height at its narrowest).
+  content_ = gtk_layout_new(nullptr, nullptr);
+  gtk_layout_set_size(GTK_LAYOUT(content_), static_cast<guint>(width_), static_cast<guint>(height));
+  gtk_widget_set_size_request(content_, static_cast<int>(width_), static_cast<int>(height));
   for (const auto& e : elements)
-    place(fixed_, e, 0, 0);
-  gtk_container_add(GTK_CONTAINER(window_), fixed_);
-  gtk_widget_show_all(fixed_);
+    place(content_, e, 0, 0);
+  gtk_container_add(GTK_CONTAINER(window_), content_);
+  gtk_widget_show_all(content_);
   for (auto& [name, n] : named_)
     if (n.element.hidden) gtk_widget_hide(n.widget);
   // Not resizable: the window takes the content's size, its top-left corner where it was.
@@ -119,7 +122,7 @@ void GtkFormWindow::place(GtkWidget* fixed, const Element& e, double dx, double 
     }
   }
   gtk_widget_set_size_request(widget, int(e.frame.width), int(e.frame.height));
-  gtk_fixed_put(GTK_FIXED(fixed), widget, int(dx + e.frame.x), int(dy + e.frame.y));
+  gtk_layout_put(GTK_LAYOUT(fixed), widget, int(dx + e.frame.x), int(dy + e.frame.y));
   if (!e.name.empty()) named_[e.name] = Named{widget, label, e};
   for (const auto& child : e.children)
     place(fixed, child, dx + e.frame.x, dy + e.frame.y);
@@ -128,10 +131,18 @@ void GtkFormWindow::place(GtkWidget* fixed, const Element& e, double dx, double 
 void GtkFormWindow::applyText(GtkWidget* label, const Element& e) {
   PangoAttrList* attrs = pango_attr_list_new();
   pango_attr_list_insert(attrs, pango_attr_family_new(kFontFamily));
-  pango_attr_list_insert(attrs, pango_attr_size_new(int(e.pointSize * PANGO_SCALE)));
+  // The layout's points are pixels at the usual resolution, as on the other desktop.
+  pango_attr_list_insert(attrs, pango_attr_size_new_absolute(int(e.pointSize * PANGO_SCALE)));
   pango_attr_list_insert(attrs, pango_attr_weight_new(pangoWeight(e.weight)));
   pango_attr_list_insert(
       attrs, pango_attr_foreground_new(e.color.red * 257, e.color.green * 257, e.color.blue * 257));
+  // The face's own line spacing is taller than the frames allow: one line fills its frame
+  // exactly, wrapped lines at 0.85 of the face's spacing.
+  if (e.wraps)
+    pango_attr_list_insert(attrs, pango_attr_line_height_new(0.85));
+  else
+    pango_attr_list_insert(attrs,
+                           pango_attr_line_height_new_absolute(int(e.frame.height * PANGO_SCALE)));
   gtk_label_set_attributes(GTK_LABEL(label), attrs);
   pango_attr_list_unref(attrs);
   gtk_label_set_text(GTK_LABEL(label), e.text.c_str());
@@ -145,7 +156,6 @@ GtkWidget* GtkFormWindow::makeLabel(const Element& e) {
   if (e.wraps) {
     gtk_label_set_line_wrap(GTK_LABEL(label), TRUE);
     gtk_label_set_line_wrap_mode(GTK_LABEL(label), PANGO_WRAP_WORD_CHAR);
-    gtk_label_set_max_width_chars(GTK_LABEL(label), 1);  // the frame decides the width
   } else if (e.truncates) {
     gtk_label_set_ellipsize(GTK_LABEL(label), PANGO_ELLIPSIZE_END);
   }
@@ -156,7 +166,9 @@ GtkWidget* GtkFormWindow::makeButton(const Element& e, GtkWidget*& label) {
   GtkWidget* button = gtk_button_new();
   gtk_button_set_relief(GTK_BUTTON(button), GTK_RELIEF_NONE);
   label = gtk_label_new(nullptr);
-  applyText(label, e);
+  Element inside = e;
+  if (e.style == ButtonStyle::ghost) inside.frame.height -= 2;  // within the 1-point border
+  applyText(label, inside);
   if (e.style == ButtonStyle::link)
     gtk_label_set_xalign(GTK_LABEL(label), e.align == Align::right ? 1.0f : 0.0f);
   gtk_container_add(GTK_CONTAINER(button), label);

@@ -44,7 +44,7 @@ class GtkFormWindow : public platform::FormWindow {
   static void applyText(GtkWidget* label, const Element& e);
 
   GtkWidget* window_ = nullptr;
-  GtkWidget* fixed_ = nullptr;
+  GtkWidget* content_ = nullptr;
   double width_;
   std::vector<std::function<void()>*> actions_;
   std::map<std::string, Named> named_;

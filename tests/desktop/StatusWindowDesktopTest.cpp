@@ -1,0 +1,260 @@
+// The status window as assistive technology sees it: the demo program shows it on the private
+// display, and the test reads its labels and buttons through AT-SPI and presses them there.
+#include <atspi/atspi.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "FixtureApp.h"
+#include "platform/Accessibility.h"
+
+namespace desktoptest {
+namespace {
+
+using platform::Rect;
+
+// One element of the window: its role, name and frame relative to the window's top left.
+struct Seen {
+  std::string role, name;
+  Rect frame;
+  AtspiAccessible* object = nullptr;
+};
+
+// mirelo_status_demo on the session's display, driven one command line at a time.
+class StatusDemo {
+ public:
+  explicit StatusDemo(std::vector<std::string> args) {
+    const char* dir = std::getenv("MIRELO_BUILD_DIR");
+    std::string path = std::string(dir ? dir : ".") + "/tests/mirelo_status_demo";
+    std::vector<gchar*> argv{path.data()};
+    for (auto& a : args)
+      argv.push_back(a.data());
+    argv.push_back(nullptr);
+    if (g_spawn_async_with_pipes(nullptr, argv.data(), nullptr, G_SPAWN_DO_NOT_REAP_CHILD, nullptr,
+                                 nullptr, &pid_, &in_, &out_, nullptr, nullptr))
+      ready_ = readLine(10000).rfind("ready", 0) == 0;
+  }
+  ~StatusDemo() {
+    if (pid_ <= 0) return;
+    ::close(in_);
+    ::kill(pid_, SIGTERM);
+    ::waitpid(pid_, nullptr, 0);
+    ::close(out_);
+  }
+  bool ready() const { return ready_; }
+  int pid() const { return pid_; }
+  std::string command(const std::string& line) {
+    std::string l = line + "\n";
+    if (::write(in_, l.data(), l.size()) != ssize_t(l.size())) return {};
+    return readLine(5000);
+  }
+  std::string readLine(int timeoutMs) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (std::chrono::steady_clock::now() < end) {
+      if (auto nl = buffer_.find('\n'); nl != std::string::npos) {
+        std::string line = buffer_.substr(0, nl);
+        buffer_.erase(0, nl + 1);
+        return line;
+      }
+      pollfd p{out_, POLLIN, 0};
+      if (::poll(&p, 1, 20) > 0) {
+        char buf[4096];
+        ssize_t n = ::read(out_, buf, sizeof buf);
+        if (n <= 0) break;
+        buffer_.append(buf, size_t(n));
+      }
+    }
+    return {};
+  }
+
+ private:
+  GPid pid_ = 0;
+  int in_ = -1, out_ = -1;
+  bool ready_ = false;
+  std::string buffer_;
+};
+
+class StatusWindowDesktopTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_NE(std::getenv("MIRELO_SESSION_ROOT"), nullptr)
+        << "run me through tests/desktop/session";
+    atspi_init();
+    atspi_set_timeout(2000, 2000);
+  }
+  void TearDown() override { clear(); }
+  void clear() {
+    for (auto& s : seen)
+      g_object_unref(s.object);
+    seen.clear();
+  }
+
+  // The window's frame on screen; reads every showing element of the demo's window.
+  Rect read(StatusDemo& demo) {
+    clear();
+    Rect window;
+    AtspiAccessible* desktop = atspi_get_desktop(0);
+    for (int i = 0; i < atspi_accessible_get_child_count(desktop, nullptr); ++i) {
+      AtspiAccessible* app = atspi_accessible_get_child_at_index(desktop, i, nullptr);
+      if (app && int(atspi_accessible_get_process_id(app, nullptr)) == demo.pid()) {
+        AtspiAccessible* frame = atspi_accessible_get_child_at_index(app, 0, nullptr);
+        if (frame) {
+          window = extents(frame);
+          walk(frame, window);
+          g_object_unref(frame);
+        }
+      }
+      if (app) g_object_unref(app);
+    }
+    g_object_unref(desktop);
+    return window;
+  }
+  static Rect extents(AtspiAccessible* a) {
+    AtspiComponent* c = atspi_accessible_get_component_iface(a);
+    if (!c) return {};
+    AtspiRect* r = atspi_component_get_extents(c, ATSPI_COORD_TYPE_SCREEN, nullptr);
+    g_object_unref(c);
+    if (!r) return {};
+    Rect out{double(r->x), double(r->y), double(r->width), double(r->height)};
+    g_free(r);
+    return out;
+  }
+  void walk(AtspiAccessible* node, const Rect& window) {
+    for (int i = 0; i < atspi_accessible_get_child_count(node, nullptr); ++i) {
+      AtspiAccessible* child = atspi_accessible_get_child_at_index(node, i, nullptr);
+      if (!child) continue;
+      AtspiStateSet* states = atspi_accessible_get_state_set(child);
+      bool showing = atspi_state_set_contains(states, ATSPI_STATE_SHOWING);
+      g_object_unref(states);
+      if (showing) {
+        gchar* role = atspi_accessible_get_role_name(child, nullptr);
+        gchar* name = atspi_accessible_get_name(child, nullptr);
+        Rect r = extents(child);
+        seen.push_back({role ? role : "",
+                        name ? name : "",
+                        {r.x - window.x, r.y - window.y, r.width, r.height},
+                        static_cast<AtspiAccessible*>(g_object_ref(child))});
+        g_free(role);
+        g_free(name);
+        walk(child, window);
+      }
+      g_object_unref(child);
+    }
+  }
+  const Seen* find(const std::string& role, const std::string& name, int nth = 0) {
+    for (const auto& s : seen)
+      if (s.role == role && s.name == name && nth-- == 0) return &s;
+    return nullptr;
+  }
+  Rect frameOf(const std::string& role, const std::string& name, int nth = 0) {
+    const Seen* s = find(role, name, nth);
+    EXPECT_TRUE(s) << role << " " << name;
+    return s ? s->frame : Rect{-1, -1, -1, -1};
+  }
+  // Presses a button through its AT-SPI action; returns what the demo printed.
+  std::string press(StatusDemo& demo, const std::string& name, int nth = 0) {
+    const Seen* s = find("push button", name, nth);
+    if (!s) return "no button " + name;
+    AtspiAction* action = atspi_accessible_get_action_iface(s->object);
+    if (!action) return "no action";
+    atspi_action_do_action(action, 0, nullptr);
+    g_object_unref(action);
+    return demo.readLine(3000);
+  }
+
+  std::string describe() const {
+    std::string out;
+    for (const auto& s : seen)
+      out += s.role + " '" + s.name + "' " + std::to_string(int(s.frame.x)) + "," +
+             std::to_string(int(s.frame.y)) + " " + std::to_string(int(s.frame.width)) + "x" +
+             std::to_string(int(s.frame.height)) + "\n";
+    return out;
+  }
+
+  std::vector<Seen> seen;
+};
+
+TEST_F(StatusWindowDesktopTest, SignedInWithEverythingGranted) {
+  StatusDemo demo({});
+  ASSERT_TRUE(demo.ready());
+  Rect window = read(demo);
+  EXPECT_EQ(window.width, 360);
+  EXPECT_EQ(window.height, 265);
+  EXPECT_EQ(frameOf("label", "Mirelo"), (Rect{56, 21, 140, 19}));
+  EXPECT_EQ(frameOf("push button", "로그아웃"), (Rect{276, 22, 60, 17}));
+  EXPECT_EQ(frameOf("push button", "Mirelo 열기"), (Rect{24, 76, 312, 40}));
+  EXPECT_EQ(frameOf("label", "이번 달 사용량"), (Rect{24, 138, 160, 15}));
+  EXPECT_EQ(frameOf("label", "42.5%"), (Rect{216, 138, 120, 15}));
+  EXPECT_EQ(frameOf("label", "아무 입력창에 커서를 두고 오른쪽 Alt 를 한 번 누르세요."),
+            (Rect{24, 203, 312, 32}));
+  EXPECT_EQ(frameOf("push button", "최근 기록"), (Rect{24, 237, 88, 20}));
+  EXPECT_FALSE(find("label", "아직 로그인 전입니다"));
+  EXPECT_EQ(press(demo, "Mirelo 열기"), "pressed openDashboard");
+  EXPECT_EQ(press(demo, "로그아웃"), "pressed signOut");
+  EXPECT_EQ(press(demo, "최근 기록"), "pressed showDiagnostics");
+
+  // The window lays out again on its next turn: read until it has.
+  auto readUntil = [&](auto done) {
+    pumpUntil([&] {
+      read(demo);
+      return done();
+    });
+  };
+  auto fullWidth = [&] {  // the track, and the fill over all of it
+    int n = 0;
+    for (const auto& s : seen)
+      n += s.role == "drawing area" && s.frame == Rect{24, 159, 312, 4};
+    return n;
+  };
+  demo.command(R"(usage {"spentKrw":12500,"capKrw":10000})");
+  readUntil([&] { return find("label", "100.0%") && fullWidth() == 2; });
+  EXPECT_TRUE(find("label", "100.0%"));
+  EXPECT_EQ(fullWidth(), 2) << describe();
+  demo.command(R"(usage {"plan":"byok","capKrw":10000})");
+  readUntil([&] { return find("label", "한도 없음"); });
+  EXPECT_TRUE(find("label", "한도 없음"));
+  EXPECT_EQ(fullWidth(), 1) << "an empty fill";
+  demo.command("usage not json");
+  readUntil([&] { return find("label", "—"); });
+  EXPECT_TRUE(find("label", "—"));
+}
+
+TEST_F(StatusWindowDesktopTest, SignedOutWithBothPermissionsMissingShrinksOnAGrant) {
+  StatusDemo demo({"--signed-out", "--no-ax", "--no-input"});
+  ASSERT_TRUE(demo.ready());
+  Rect window = read(demo);
+  EXPECT_EQ(window.height, 410);
+  EXPECT_EQ(frameOf("label", "아직 로그인 전입니다"), (Rect{24, 76, 312, 17}));
+  EXPECT_EQ(frameOf("push button", "구글로 로그인"), (Rect{24, 100, 312, 40}));
+  EXPECT_EQ(frameOf("label", "입력 모니터링"), (Rect{24, 180, 200, 17}));
+  EXPECT_EQ(frameOf("push button", "열기", 0), (Rect{280, 183, 56, 24})) << describe();
+  EXPECT_EQ(frameOf("label", "손쉬운 사용"), (Rect{24, 220, 200, 17}));
+  EXPECT_EQ(frameOf("push button", "열기", 1), (Rect{280, 223, 56, 24}));
+  EXPECT_EQ(frameOf("push button", "다시 켜기"), (Rect{260, 294, 76, 25}));
+  EXPECT_FALSE(find("push button", "로그아웃"));
+  EXPECT_EQ(press(demo, "구글로 로그인"), "pressed signIn");
+  EXPECT_EQ(press(demo, "열기", 0), "pressed openInputMonitoring");
+  EXPECT_EQ(press(demo, "열기", 1), "pressed openAccessibility");
+  EXPECT_EQ(press(demo, "다시 켜기"), "pressed relaunch");
+
+  EXPECT_EQ(demo.command("grant-ax"), "ok 370");
+  Rect shrunk;
+  pumpUntil([&] {
+    shrunk = read(demo);
+    return shrunk.height == 370;
+  });
+  EXPECT_EQ(shrunk.height, 370);
+  EXPECT_EQ(shrunk.y, window.y) << "the top edge stays";
+  EXPECT_FALSE(find("label", "손쉬운 사용"));
+}
+
+}  // namespace
+}  // namespace desktoptest
