@@ -39,7 +39,7 @@ struct LinuxDesktop {
   CurlHttp http;
   GtkUi ui;
   WebKitWebViews webViews;
-  PackageUpdater updater;
+  PackageUpdater updater{defaults};
 
   LinuxDesktop();
   platform::Platform platform();
