@@ -170,15 +170,6 @@ class StatusWindowDesktopTest : public ::testing::Test {
     return demo.readLine(3000);
   }
 
-  std::string describe() const {
-    std::string out;
-    for (const auto& s : seen)
-      out += s.role + " '" + s.name + "' " + std::to_string(int(s.frame.x)) + "," +
-             std::to_string(int(s.frame.y)) + " " + std::to_string(int(s.frame.width)) + "x" +
-             std::to_string(int(s.frame.height)) + "\n";
-    return out;
-  }
-
   std::vector<Seen> seen;
 };
 
@@ -217,7 +208,7 @@ TEST_F(StatusWindowDesktopTest, SignedInWithEverythingGranted) {
   demo.command(R"(usage {"spentKrw":12500,"capKrw":10000})");
   readUntil([&] { return find("label", "100.0%") && fullWidth() == 2; });
   EXPECT_TRUE(find("label", "100.0%"));
-  EXPECT_EQ(fullWidth(), 2) << describe();
+  EXPECT_EQ(fullWidth(), 2);
   demo.command(R"(usage {"plan":"byok","capKrw":10000})");
   readUntil([&] { return find("label", "한도 없음"); });
   EXPECT_TRUE(find("label", "한도 없음"));
@@ -235,7 +226,7 @@ TEST_F(StatusWindowDesktopTest, SignedOutWithBothPermissionsMissingShrinksOnAGra
   EXPECT_EQ(frameOf("label", "아직 로그인 전입니다"), (Rect{24, 76, 312, 17}));
   EXPECT_EQ(frameOf("push button", "구글로 로그인"), (Rect{24, 100, 312, 40}));
   EXPECT_EQ(frameOf("label", "입력 모니터링"), (Rect{24, 180, 200, 17}));
-  EXPECT_EQ(frameOf("push button", "열기", 0), (Rect{280, 183, 56, 24})) << describe();
+  EXPECT_EQ(frameOf("push button", "열기", 0), (Rect{280, 183, 56, 24}));
   EXPECT_EQ(frameOf("label", "손쉬운 사용"), (Rect{24, 220, 200, 17}));
   EXPECT_EQ(frameOf("push button", "열기", 1), (Rect{280, 223, 56, 24}));
   EXPECT_EQ(frameOf("push button", "다시 켜기"), (Rect{260, 294, 76, 25}));

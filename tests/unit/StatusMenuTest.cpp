@@ -156,18 +156,6 @@ TEST_F(StatusMenuTest, ModeChoiceIsStoredHandedToTheTriggerAndDisarmsIt) {
   EXPECT_EQ(tap.mode, TriggerMode::off);
 }
 
-TEST_F(StatusMenuTest, BrowsersToggleFlipsTheStoredValueEachTime) {
-  std::string key(Settings::kHandleBrowsers);
-  EXPECT_TRUE(item.click("브라우저에서도 사용"));
-  EXPECT_EQ(desk.defaults.values[key], false);
-  Lines lines = item.lines();
-  EXPECT_NE(std::find(lines.begin(), lines.end(), "[ ] 브라우저에서도 사용"), lines.end());
-  EXPECT_TRUE(item.click("브라우저에서도 사용"));
-  EXPECT_EQ(desk.defaults.values[key], true);
-  lines = item.lines();
-  EXPECT_NE(std::find(lines.begin(), lines.end(), "[x] 브라우저에서도 사용"), lines.end());
-}
-
 TEST_F(StatusMenuTest, SignOutForgetsTheSessionAndRebuildsAtOnce) {
   desk.defaults.set(Settings::kAccountEmail, Json("a@example.com"));
   EXPECT_TRUE(item.click("로그아웃"));
