@@ -146,8 +146,13 @@ int screens(const std::string& dir) {
     gtk_window_get_position(GTK_WINDOW(demo.window->widget()), &x, &y);
     gtk_window_move(GTK_WINDOW(top), x + 120, y + 30);
     gtk_widget_show_all(top);
-    pump(200);
-    GdkRectangle r = frameOf(top);
+    int tallest = 0;
+    gtk_widget_get_preferred_height(bar, nullptr, &tallest);
+    gtk_window_resize(GTK_WINDOW(top), 300, tallest + 24);
+    pump(300);
+    GdkRectangle r{};
+    gdk_window_get_frame_extents(gtk_widget_get_window(top), &r);
+    r.x -= 16, r.y -= 16, r.width += 32, r.height += 32;
     shoot(r, dir + "/tray-menu.png");
     gtk_widget_destroy(top);
   }
