@@ -6,8 +6,16 @@
 (function () {
   'use strict';
 
-  const hangul = /\p{Script=Hangul}/u;
+  const separators = /[\s\p{P}\p{S}]+/u;
+  // A word (what separators leave) with at least one Korean letter in it.
+  const koreanWord = /[^\s\p{P}\p{S}]*(?![\s\p{P}\p{S}])\p{Script=Hangul}[^\s\p{P}\p{S}]*/gu;
+  // Every letter followed by another becomes the pair and a space; a word's last letter goes.
+  const pairing = /(\S)(?=(\S))|\S/gu;
   let notes = [];
+  // The index: for every key, the positions in notes of the notes that have it (ascending),
+  // and for every note the number of its keys. Built once when notes are loaded or added.
+  let postings = new Map();
+  let keyCounts = [];
   let saving = 0;
 
   function tarn(body) {
@@ -15,21 +23,37 @@
   }
 
   // The keys a text is matched on: its lower-cased words, and the syllable pairs of Korean ones.
+  // Built with the string methods alone, so that indexing many notes stays cheap.
   function keysOf(text) {
-    const keys = new Set();
-    for (const word of String(text || '').toLowerCase().split(/[\s\p{P}\p{S}]+/u)) {
-      if (!word) continue;
-      keys.add(word);
-      if (!hangul.test(word)) continue;
-      const syllables = Array.from(word);
-      for (let i = 0; i + 1 < syllables.length; i++) keys.add(syllables[i] + syllables[i + 1]);
-    }
+    const lower = String(text || '').toLowerCase();
+    const pairs = (lower.match(koreanWord) || []).join(' ').replace(pairing, '$1$2 ');
+    const keys = new Set(lower.split(separators).concat(pairs.split(' ')));
+    keys.delete('');
     return keys;
   }
 
-  function remember(note) {
-    Object.defineProperty(note, 'keys', {value: keysOf(note.title + ' ' + note.text + ' ' + note.context), enumerable: false});
-    return note;
+  function index(note, position) {
+    const keys = keysOf(note.title + ' ' + note.text + ' ' + note.context);
+    for (const key of keys) {
+      const list = postings.get(key);
+      if (list) list.push(position);
+      else postings.set(key, [position]);
+    }
+    keyCounts[position] = keys.size;
+  }
+
+  // Replaces the notes and their index; nothing changes when a note cannot be indexed.
+  function replaceNotes(list) {
+    const previous = [postings, keyCounts];
+    postings = new Map();
+    keyCounts = [];
+    try {
+      list.forEach(index);
+    } catch (err) {
+      [postings, keyCounts] = previous;
+      throw err;
+    }
+    notes = list;
   }
 
   async function save() {
@@ -41,22 +65,27 @@
     }
   }
 
-  function score(note, queryKeys, recipient) {
-    let shared = 0;
-    for (const key of queryKeys) if (note.keys.has(key)) shared++;
-    if (!shared) return 0;
-    let s = shared / Math.sqrt(note.keys.size);
+  function score(note, shared, keyCount, recipient) {
+    const s = shared / Math.sqrt(keyCount);
     const about = recipient && (note.text + ' ' + note.title + ' ' + note.context).includes(recipient);
     return about ? s * 2 : s;
   }
 
+  // Notes sharing a key with the query, best first; equal scores keep the notes' order.
+  function rank(query, recipient) {
+    const shared = new Uint32Array(notes.length);
+    for (const key of keysOf(query)) {
+      const list = postings.get(key);
+      if (list) for (const position of list) shared[position]++;
+    }
+    const hits = [];
+    for (let i = 0; i < notes.length; i++)
+      if (shared[i]) hits.push({note: notes[i], score: score(notes[i], shared[i], keyCounts[i], recipient)});
+    return hits.sort((a, b) => b.score - a.score);
+  }
+
   async function retrieveForPrompt(query, k, _options, {recipient} = {}) {
-    const queryKeys = keysOf(query);
-    const ranked = notes
-        .map((note) => ({note, score: score(note, queryKeys, recipient)}))
-        .filter((hit) => hit.score > 0)
-        .sort((a, b) => b.score - a.score)
-        .slice(0, k || 4);
+    const ranked = rank(query, recipient).slice(0, k || 4);
     const aboutRecipient = recipient ? ranked.filter((h) => h.note.text.includes(recipient)) : [];
     return {
       knowledge: ranked.map((h) => `[${h.note.title}] ${h.note.text}`).join('\n\n'),
@@ -69,16 +98,16 @@
   async function ingest(body) {
     const text = String((body && body.text) || '').trim();
     if (!text) return {status: 400, error: 'stand-in: text is empty'};
-    const note = remember({
+    const note = {
       id: Date.now().toString(36) + Math.random().toString(36).slice(2, 6),
       title: String(body.title || ''), text, context: String(body.context || ''),
       source: String(body.source || ''), lang: String(body.lang || ''), at: new Date().toISOString(),
-    });
-    notes.push(note);
+    };
+    index(note, notes.push(note) - 1);
     try {
       await save();
     } catch (err) {
-      notes = notes.filter((n) => n !== note);  // not kept unless stored
+      replaceNotes(notes.filter((n) => n !== note));  // not kept unless stored
       throw err;
     }
     return {status: 200, id: note.id};
@@ -94,12 +123,12 @@
   async function load() {
     const reply = await tarn({type: 'load'});
     const parsed = reply && typeof reply.json === 'string' && reply.json ? JSON.parse(reply.json) : {};
-    notes = (Array.isArray(parsed.notes) ? parsed.notes : []).map(remember);
+    replaceNotes(Array.isArray(parsed.notes) ? parsed.notes : []);
   }
 
   async function clear() {
     await tarn({type: 'clear'});
-    notes = [];
+    replaceNotes([]);
   }
 
   self.MireloKbLocalApi = {handle};
