@@ -145,7 +145,10 @@ Task<HeadlessEngine::CallResult> HeadlessEngine::call(std::string script, Json a
   });
   const std::string expired =
       "시한 초과 (" + std::to_string(static_cast<long>(std::trunc(timeout))) + "초)";
-  p_.clock.schedule(timeout, [outcome, expired]() mutable { outcome.resolve({{}, expired}); });
+  Timer deadline;  // stops with the call, so finished calls leave no timers behind
+  deadline.start(p_.clock, timeout, false, [outcome, expired]() mutable {
+    outcome.resolve({{}, expired});
+  });
   co_return co_await outcome;
 }
 
