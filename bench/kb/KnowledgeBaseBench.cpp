@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -38,6 +39,21 @@ double msSince(Steady::time_point start) {
 double percentile(std::vector<double> values, double p) {
   std::sort(values.begin(), values.end());
   return values[std::min(values.size() - 1, static_cast<size_t>(p * values.size()))];
+}
+
+// Runs the main context as the application's main loop does, sleeping until something happens,
+// until pred holds or timeoutMs passes; returns pred().
+bool runUntil(const std::function<bool()>& pred, int timeoutMs) {
+  bool expired = false;
+  auto expire = +[](gpointer flag) -> gboolean {
+    *static_cast<bool*>(flag) = true;
+    return G_SOURCE_REMOVE;
+  };
+  guint timer = g_timeout_add(static_cast<guint>(timeoutMs), expire, &expired);
+  while (!pred() && !expired)
+    g_main_context_iteration(nullptr, TRUE);
+  if (!expired) g_source_remove(timer);
+  return pred();
 }
 
 void report(const char* name, double value, const char* unit) {
@@ -102,7 +118,7 @@ int bare() {
                    }),
                    &loaded);
   webkit_web_view_load_html(view, "<!doctype html><title>empty</title>", "http://127.0.0.1/");
-  desktoptest::pumpUntil([&] { return loaded; }, 30000);
+  runUntil([&] { return loaded; }, 30000);
   desktoptest::pumpUntil([] { return false; }, 2000);  // let the processes settle
   std::printf("%.1f\n", treeMegabytes());
   gtk_widget_destroy(GTK_WIDGET(view));
@@ -133,7 +149,7 @@ int engine(const std::string& backendURL) {
   TarnBridge bridge(desk.defaults);
   HeadlessEngine engine(desk.platform(), bridge);
   engine.ensureLoaded();
-  desktoptest::pumpUntil([&] { return engine.state() != HeadlessEngine::State::loading; }, 30000);
+  runUntil([&] { return engine.state() != HeadlessEngine::State::loading; }, 30000);
   bool found = finish(engine.retrieve("회의 자료 일정", std::nullopt)).has_value();
   desktoptest::pumpUntil([] { return false; }, 2000);  // let the processes settle
   std::printf("%.1f\n", treeMegabytes());
@@ -145,7 +161,7 @@ std::optional<Json> finish(Task<std::optional<Json>> task) {
   spawn([](Task<std::optional<Json>> t, std::optional<std::optional<Json>>& o) -> Task<void> {
     o.emplace(co_await std::move(t));
   }(std::move(task), out));
-  desktoptest::pumpUntil([&] { return out.has_value(); }, 20000);
+  runUntil([&] { return out.has_value(); }, 20000);
   return out ? *out : std::nullopt;
 }
 
@@ -192,7 +208,7 @@ int main(int argc, char** argv) {
     HeadlessEngine engine(desk.platform(), bridge);
     auto start = Steady::now();
     engine.ensureLoaded();
-    desktoptest::pumpUntil([&] { return engine.state() != HeadlessEngine::State::loading; }, 30000);
+    runUntil([&] { return engine.state() != HeadlessEngine::State::loading; }, 30000);
     if (engine.state() != HeadlessEngine::State::ready) return 1;
     readiness.push_back(msSince(start));
   }
@@ -200,7 +216,7 @@ int main(int argc, char** argv) {
 
   HeadlessEngine engine(desk.platform(), bridge);
   engine.ensureLoaded();
-  desktoptest::pumpUntil([&] { return engine.state() != HeadlessEngine::State::loading; }, 30000);
+  runUntil([&] { return engine.state() != HeadlessEngine::State::loading; }, 30000);
   std::vector<double> retrieval;
   int found = 0;
   for (int i = 0; i < 100; ++i) {
