@@ -65,27 +65,43 @@
     }
   }
 
-  function score(note, shared, keyCount, recipient) {
+  function scoreOf(note, shared, keyCount, recipient) {
     const s = shared / Math.sqrt(keyCount);
     const about = recipient && (note.text + ' ' + note.title + ' ' + note.context).includes(recipient);
     return about ? s * 2 : s;
   }
 
-  // Notes sharing a key with the query, best first; equal scores keep the notes' order.
-  function rank(query, recipient) {
+  // Visits each note sharing a key with the query, in the notes' order, with its score.
+  function forEachHit(query, recipient, visit) {
     const shared = new Uint32Array(notes.length);
     for (const key of keysOf(query)) {
       const list = postings.get(key);
       if (list) for (const position of list) shared[position]++;
     }
-    const hits = [];
     for (let i = 0; i < notes.length; i++)
-      if (shared[i]) hits.push({note: notes[i], score: score(notes[i], shared[i], keyCounts[i], recipient)});
-    return hits.sort((a, b) => b.score - a.score);
+      if (shared[i]) visit(notes[i], scoreOf(notes[i], shared[i], keyCounts[i], recipient));
+  }
+
+  // The first limit hits, best first, equal scores in the notes' order: what sorting every hit
+  // gives, picked in one pass.
+  function rank(query, recipient, limit) {
+    const best = [];
+    if (!(Number.isInteger(limit) && limit > 0)) {
+      forEachHit(query, recipient, (note, score) => best.push({note, score}));
+      return best.sort((a, b) => b.score - a.score).slice(0, limit);
+    }
+    forEachHit(query, recipient, (note, score) => {
+      if (best.length === limit && score <= best[limit - 1].score) return;
+      let at = best.length;
+      while (at > 0 && best[at - 1].score < score) at--;
+      best.splice(at, 0, {note, score});
+      if (best.length > limit) best.pop();
+    });
+    return best;
   }
 
   async function retrieveForPrompt(query, k, _options, {recipient} = {}) {
-    const ranked = rank(query, recipient).slice(0, k || 4);
+    const ranked = rank(query, recipient, k || 4);
     const aboutRecipient = recipient ? ranked.filter((h) => h.note.text.includes(recipient)) : [];
     return {
       knowledge: ranked.map((h) => `[${h.note.title}] ${h.note.text}`).join('\n\n'),
