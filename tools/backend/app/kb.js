@@ -22,24 +22,33 @@
     return window.mireloNative.post('mireloTarn', body);
   }
 
-  // The keys a text is matched on: its lower-cased words, and the syllable pairs of Korean ones.
-  // Built with the string methods alone, so that indexing many notes stays cheap.
-  function keysOf(text) {
+  // The keys a text is matched on, with repeats and empty strings: its lower-cased words, and the
+  // syllable pairs of Korean ones. Built with the string methods alone, so that indexing many
+  // notes stays cheap.
+  function keyListOf(text) {
     const lower = String(text || '').toLowerCase();
     const pairs = (lower.match(koreanWord) || []).join(' ').replace(pairing, '$1$2 ');
-    const keys = new Set(lower.split(separators).concat(pairs.split(' ')));
+    return lower.split(separators).concat(pairs.split(' '));
+  }
+
+  function keysOf(text) {
+    const keys = new Set(keyListOf(text));
     keys.delete('');
     return keys;
   }
 
   function index(note, position) {
-    const keys = keysOf(note.title + ' ' + note.text + ' ' + note.context);
-    for (const key of keys) {
-      const list = postings.get(key);
-      if (list) list.push(position);
-      else postings.set(key, [position]);
+    const keys = keyListOf(note.title + ' ' + note.text + ' ' + note.context);
+    let count = 0;
+    for (let i = 0; i < keys.length; i++) {
+      if (!keys[i]) continue;
+      const list = postings.get(keys[i]);
+      if (!list) postings.set(keys[i], [position]);
+      else if (list[list.length - 1] !== position) list.push(position);
+      else continue;  // a repeat within this note
+      count++;
     }
-    keyCounts[position] = keys.size;
+    keyCounts[position] = count;
   }
 
   // Replaces the notes and their index; nothing changes when a note cannot be indexed.
