@@ -72,7 +72,10 @@ AppDelegate::AppDelegate(platform::Platform platform, KnowledgeBaseFactory makeK
       makeKnowledgeBase_(std::move(makeKnowledgeBase)),
       caret_(p_.ui, p_.clock),
       hud_(p_.ui, p_.clock),
-      statusBar_(std::make_unique<StatusBar>(p_, *this)) {}
+      undo_(p_),
+      statusBar_(std::make_unique<StatusBar>(p_, *this)) {
+  undo_.onChanged = [this] { refreshStatusIcon(); };
+}
 
 AppDelegate::~AppDelegate() = default;
 
@@ -96,6 +99,8 @@ void AppDelegate::run(std::optional<std::string> instruction, std::string label,
     notify("먼저 로그인해 주세요", "메뉴바의 Mirelo 에서 구글로 로그인할 수 있습니다.", false);
     return;
   }
+  // A new trigger works on the field as it is now: what the last write replaced is gone.
+  undo_.forget();
   auto self = shared_from_this();
   // Busy from here on, the field read included: the read and the write wait on the main
   // loop, and a second trigger meanwhile would work on the same field.
@@ -239,6 +244,7 @@ void AppDelegate::written(const FocusedField& field, const Reply& reply,
   if (auto method = result.method()) {
     Log::app.info("삽입 성공 (%{public}s)", rawValue(*method));
     Diagnostics::add(entry(p_.clock.now(), field, std::string(rawValue(*method)), ""));
+    undo_.keep(field, reply.text);
     remember(reply, field);
     return;
   }
@@ -246,6 +252,34 @@ void AppDelegate::written(const FocusedField& field, const Reply& reply,
   Diagnostics::add(entry(p_.clock.now(), field, "전부 실패", "클립보드에 남김"));
   notify(field.appName + " 에는 넣지 못했어요",
          "답글을 클립보드에 담아뒀습니다. Ctrl+V 로 붙여넣으세요.", false);
+}
+
+void AppDelegate::undoLastWrite() {
+  if (inFlight_ || !undo_.available()) return;
+  // Busy like a trigger: a trigger meanwhile would work on the field being restored.
+  inFlight_ = true;
+  spawn(undoTask(shared_from_this()));
+}
+
+Task<void> AppDelegate::undoTask(std::shared_ptr<AppDelegate> self) {
+  BusyScope busy(self->inFlight_);
+  static constexpr const char* kOnClipboard =
+      "원래 글은 클립보드에 담아뒀습니다. Ctrl+V 로 붙여넣으세요.";
+  switch (co_await undo_.undo()) {
+    case RewriteUndo::Outcome::restored:
+      Log::app.info("되돌리기 → 원래 글로 되돌림");
+      break;
+    case RewriteUndo::Outcome::changed:
+      Log::app.notice("되돌리기 → 글이 이미 바뀌어 클립보드에 남김");
+      notify("글이 이미 바뀌어서 되돌리지 않았어요", kOnClipboard, false);
+      break;
+    case RewriteUndo::Outcome::failed:
+      Log::app.error("되돌리기 실패 — 클립보드에 남김");
+      notify("되돌리지 못했어요", kOnClipboard, true);
+      break;
+    case RewriteUndo::Outcome::nothingKept:
+      break;
+  }
 }
 
 void AppDelegate::requestFailed(const FocusedField& field, const std::string& description) {

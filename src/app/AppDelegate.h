@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "app/RewriteUndo.h"
 #include "base/Async.h"
 #include "feedback/CaretPanel.h"
 #include "field/Focus.h"
@@ -49,6 +50,11 @@ class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
   void run(std::optional<std::string> instruction, std::string label, bool useTarn);
   // The "선택한 글 번역" command.
   void translateNow();
+  // The "방금 고친 글 되돌리기" command: the user's text from before the last write, back.
+  void undoLastWrite();
+  bool canUndo() const { return undo_.available(); }
+  // At sign-out and quit: the kept text is forgotten.
+  void forgetUndo() { undo_.forget(); }
 
   // Tells the user: a flash near the pointer, a system notification and the status window's
   // message line.
@@ -109,6 +115,7 @@ class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
   void written(const FocusedField& field, const Reply& reply, const InsertResult& result);
   void requestFailed(const FocusedField& field, const std::string& description);
   void remember(const Reply& reply, const FocusedField& field);
+  Task<void> undoTask(std::shared_ptr<AppDelegate> self);
 
   static Task<Reply> rewriteStep(platform::Platform p, KnowledgeBase& kb, std::string draft,
                                  std::optional<std::string> instruction, bool useTarn);
@@ -120,6 +127,7 @@ class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
   std::unique_ptr<KnowledgeBase> headless_;
   CaretPanel caret_;
   CaretPanel hud_;
+  RewriteUndo undo_;
   bool inFlight_ = false;
   bool tapDead_ = false;
   TriggerTap* trigger_ = nullptr;
