@@ -383,5 +383,6 @@ void AppDelegate::relaunchNow() {
 }
 
 void AppDelegate::quit() {
+  undo_.forget();
   if (onQuit) onQuit();
 }

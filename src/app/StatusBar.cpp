@@ -50,6 +50,7 @@ StatusMenu::State StatusBar::state() {
   s.key = Settings::triggerCode(p_.defaults);
   s.mode = Settings::triggerMode(p_.defaults);
   s.handleBrowsers = Settings::handleBrowsers(p_.defaults);
+  s.canUndo = app_.canUndo();
   return s;
 }
 
@@ -74,6 +75,7 @@ StatusMenu::Actions StatusBar::actions() {
   a.showOnboarding = [app] { app->showOnboarding(); };
   a.relaunchNow = [app] { app->relaunchNow(); };
   a.translateNow = [app] { app->translateNow(); };
+  a.undoLastWrite = [app] { app->undoLastWrite(); };
   a.changeMode = [this](const std::string& mode) { changeMode(mode); };
   a.toggleBrowsers = [this] { toggleBrowsers(); };
   a.showDiagnostics = [this] { showDiagnostics(); };
@@ -90,6 +92,7 @@ void StatusBar::signOut() {
   Keychain::remove(p_.secrets, Keychain::kSessionToken);
   p_.defaults.remove(Settings::kAccountEmail);
   app_.headless().teardown();
+  app_.forgetUndo();
   app_.refreshStatusIcon();
 }
 

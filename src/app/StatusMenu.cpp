@@ -86,6 +86,7 @@ std::vector<Row> rows(const State& state, const Actions& actions) {
   out.push_back(item("입력창에서 " + display(state.key) + " 를 한 번 누르면 고쳐 씁니다", nullptr));
   // No accelerator: tray menus cannot deliver one; the trigger key is the keyboard path.
   out.push_back(item("선택한 글 번역", actions.translateNow));
+  if (state.canUndo) out.push_back(item("방금 고친 글 되돌리기", actions.undoLastWrite));
   out.push_back(Row::separator());
   out.push_back(modeSubmenu(state, actions));
   Row browsers = item("브라우저에서도 사용", actions.toggleBrowsers);

@@ -21,6 +21,7 @@ struct State {
   TriggerKey key = kDefaultTriggerKey;
   TriggerMode mode = kDefaultTriggerMode;
   bool handleBrowsers = true;
+  bool canUndo = false;  // a write of Mirelo's can still be taken back
 
   bool ready() const;
 };
@@ -28,7 +29,7 @@ struct State {
 // What the menu rows do; an unset action leaves its row disabled.
 struct Actions {
   std::function<void()> showWindow, showDashboard, signIn, signOut, showOnboarding, relaunchNow,
-      translateNow, toggleBrowsers, showDiagnostics, checkForUpdates, quit;
+      translateNow, undoLastWrite, toggleBrowsers, showDiagnostics, checkForUpdates, quit;
   std::function<void(const std::string& mode)> changeMode;
 };
 

@@ -4,6 +4,7 @@
 
 #include "account/Keychain.h"
 #include "app/AppDelegate.h"
+#include "app/StatusMenu.h"
 #include "base/Log.h"
 #include "base/Text.h"
 #include "fake/FakeDesktop.h"
@@ -139,6 +140,24 @@ TEST_F(RewriteUndoTest, WhatIsKeptIsForgottenAtTheNextTriggerAfterTenMinutesAndO
   settle();
   undo();  // takes back the new rewrite only
   EXPECT_EQ(editor.text, "새 초안입니다");
+}
+
+TEST(RewriteUndoMenu, TheRowFollowsTranslationOnlyWhileThereIsSomethingToTakeBack) {
+  auto titles = [](bool canUndo) {
+    StatusMenu::State state;
+    state.signedIn = true;
+    state.canUndo = canUndo;
+    std::vector<std::string> out;
+    for (const auto& row : StatusMenu::rows(state, {}))
+      out.push_back(row.title);
+    return out;
+  };
+  auto without = titles(false), with = titles(true);
+  auto at = std::find(with.begin(), with.end(), "방금 고친 글 되돌리기");
+  ASSERT_NE(at, with.end());
+  EXPECT_EQ(*(at - 1), "선택한 글 번역");
+  with.erase(at);
+  EXPECT_EQ(with, without);
 }
 
 }  // namespace
