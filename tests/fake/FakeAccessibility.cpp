@@ -91,13 +91,6 @@ FakeElement& FakeElement::addChild(const std::shared_ptr<FakeElement>& child) {
   return *this;
 }
 
-std::optional<std::string> FakeElement::stringValue(const std::string& name) const {
-  auto it = attributes.find(name);
-  if (it == attributes.end()) return std::nullopt;
-  if (auto s = std::get_if<std::string>(&it->second)) return *s;
-  return std::nullopt;
-}
-
 FakeAccessibility::FakeAccessibility() : systemWideElement(FakeElement::make("system-wide")) {}
 
 platform::ElementRef FakeAccessibility::application(std::int32_t pid) {
@@ -129,8 +122,7 @@ bool FakeAccessibility::setAttribute(const platform::ElementRef& element, std::s
   ++calls;
   auto* e = asFake(element);
   std::string key(name);
-  if (!e || e->failing.count(key) || !e->settable.count(key) || e->refusing.count(key))
-    return false;
+  if (!e || e->failing.count(key) || !e->settable.count(key)) return false;
   e->writes.emplace_back(key, value);
   if (e->onWrite) {
     e->onWrite(*e, key, value);
@@ -146,11 +138,6 @@ std::optional<bool> FakeAccessibility::isAttributeSettable(const platform::Eleme
   auto* e = asFake(element);
   if (!e || e->failing.count(std::string(name))) return std::nullopt;
   return e->settable.count(std::string(name)) > 0;
-}
-
-bool FakeAccessibility::isProcessTrusted(bool prompt) {
-  if (prompt) ++trustPrompts;
-  return trusted;
 }
 
 std::unique_ptr<platform::AXSnapshot> FakeAccessibility::snapshot(

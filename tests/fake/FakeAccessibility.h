@@ -20,7 +20,6 @@ class FakeElement : public platform::Element, public std::enable_shared_from_thi
   std::map<std::string, platform::AXValue> attributes;
   std::set<std::string> settable;  // attributes that report settable and accept writes
   std::set<std::string> failing;   // attributes whose every call fails
-  std::set<std::string> refusing;  // settable attributes whose writes fail all the same
   std::map<std::string, Parameterized> parameterized;
   std::vector<std::pair<std::string, platform::AXValue>> writes;  // every accepted write
   // Called after an accepted write; lets a test model how the application reacts.
@@ -34,7 +33,6 @@ class FakeElement : public platform::Element, public std::enable_shared_from_thi
   // not keep itself alive; an "AXParent" attribute set explicitly takes precedence.
   FakeElement& addChild(const std::shared_ptr<FakeElement>& child);
   std::weak_ptr<FakeElement> parent;
-  std::optional<std::string> stringValue(const std::string& name) const;
 };
 
 class FakeAccessibility : public platform::Accessibility {
@@ -52,7 +50,7 @@ class FakeAccessibility : public platform::Accessibility {
                     const platform::AXValue& value) override;
   std::optional<bool> isAttributeSettable(const platform::ElementRef& element,
                                           std::string_view name) override;
-  bool isProcessTrusted(bool prompt) override;
+  bool isProcessTrusted(bool) override { return true; }
   // Only with snapshots on: the tree of element's top ancestor as the attributes hold it now.
   std::unique_ptr<platform::AXSnapshot> snapshot(const platform::ElementRef& element) override;
 
@@ -61,8 +59,6 @@ class FakeAccessibility : public platform::Accessibility {
 
   std::shared_ptr<FakeElement> systemWideElement;
   std::map<std::int32_t, std::shared_ptr<FakeElement>> applications;
-  bool trusted = true;
-  int trustPrompts = 0;
   int calls = 0;  // every attribute call, for tests that require none
   bool snapshots = false;
   int snapshotReads = 0;           // every read of a snapshot's attribute

@@ -26,14 +26,17 @@ struct FakeDesktop {
   FakeDefaults defaults;
   FakeSecrets secrets;
   FakeNotifier notifier;
-  FakeHttp http{clock};
+  FakeHttp http;
   FakeUi ui;
   FakeWebViews webViews;
   FakeUpdater updater;
 
-  platform::Platform platform() {
-    return {clock,   accessibility, keyboard, pasteboard, workspace, defaults,
-            secrets, notifier,      http,     ui,         webViews,  updater};
+  // The services, with the given ones in place of their fakes.
+  platform::Platform platform(platform::Http* h = nullptr, platform::Workspace* w = nullptr,
+                              platform::Pasteboard* p = nullptr) {
+    return {clock,    accessibility, keyboard, p ? *p : pasteboard, w ? *w : workspace,
+            defaults, secrets,       notifier, h ? *h : http,       ui,
+            webViews, updater};
   }
 };
 

@@ -3,24 +3,22 @@
 #include <functional>
 #include <vector>
 
-#include "base/Clock.h"
 #include "platform/Http.h"
 
 namespace fake {
 
-// Answers requests from a scripted handler, optionally after a delay on the clock.
+// Answers requests from a scripted handler.
 class FakeHttp : public platform::Http {
  public:
-  explicit FakeHttp(Clock& clock) : clock_(clock) {}
-  Task<platform::HttpResponse> send(platform::HttpRequest request) override;
+  Task<platform::HttpResponse> send(platform::HttpRequest request) override {
+    requests.push_back(request);
+    if (!handler) throw platform::HttpError("서버에 연결하지 못했습니다 (no handler)");
+    co_return handler(request);
+  }
 
   // Returns the response, or throws platform::HttpError for a transport failure.
   std::function<platform::HttpResponse(const platform::HttpRequest&)> handler;
-  double delaySeconds = 0;
   std::vector<platform::HttpRequest> requests;
-
- private:
-  Clock& clock_;
 };
 
 }  // namespace fake

@@ -16,28 +16,36 @@ namespace fake {
 class FakeKeyboardEvents : public platform::KeyboardEvents {
  public:
   explicit FakeKeyboardEvents(Clock& clock) : clock_(clock) {}
-  bool startListening(Handler handler) override;
+  bool startListening(Handler handler) override {
+    if (!refuseListening) handler_ = std::move(handler);
+    return !refuseListening;
+  }
   void stopListening() override { handler_ = nullptr; }
   void reenable() override { ++reenables; }
-  bool inputMonitoringGranted() override { return inputMonitoring; }
-  void requestInputMonitoring() override { ++inputMonitoringRequests; }
+  bool inputMonitoringGranted() override { return true; }
+  void requestInputMonitoring() override {}
   bool secureInputEnabled() override { return secureInput; }
-  double secondsSinceLastModifierEvent() override { return idleSeconds; }
+  double secondsSinceLastModifierEvent() override { return 1000; }
   std::string keysymName(platform::ModifierKey key) override {
     return keysyms[static_cast<size_t>(key)];
   }
-  Task<bool> postShortcut(platform::Shortcut shortcut) override;
+  Task<bool> postShortcut(platform::Shortcut shortcut) override {
+    if (shortcutDelay > 0) co_await sleepFor(clock_, shortcutDelay);
+    if (refused.contains(shortcut)) co_return false;
+    posted.push_back(shortcut);
+    if (onShortcut) onShortcut(shortcut);
+    co_return true;
+  }
   void postTriggerTap() override { ++triggerTaps; }
 
   // Delivers an event to the listener, as the system would.
-  void inject(const platform::KeyEvent& event);
+  void inject(const platform::KeyEvent& event) {
+    if (handler_) handler_(event);
+  }
   bool listening() const { return static_cast<bool>(handler_); }
 
   bool refuseListening = false;
-  bool inputMonitoring = true;
   bool secureInput = false;
-  double idleSeconds = 1000;
-  int inputMonitoringRequests = 0;
   int reenables = 0;
   int triggerTaps = 0;
   std::array<std::string, 8> keysyms{"Alt_L",   "Alt_R",   "Control_L", "Control_R",

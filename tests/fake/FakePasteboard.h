@@ -8,16 +8,27 @@ namespace fake {
 class FakePasteboard : public platform::Pasteboard {
  public:
   std::vector<platform::PasteboardItem> items() override {
-    if (cutShort) return {};
-    return contents;
+    return cutShort ? std::vector<platform::PasteboardItem>{} : contents;
   }
   bool lastItemsComplete() const override { return !cutShort; }
-  void clearContents() override;
-  void writeItems(const std::vector<platform::PasteboardItem>& items) override;
-  std::optional<std::string> string() override;
+  void clearContents() override { setContents({}); }
+  void writeItems(const std::vector<platform::PasteboardItem>& items) override {
+    contents.insert(contents.end(), items.begin(), items.end());
+    ++changeCount;
+  }
+  std::optional<std::string> string() override {
+    for (const auto& item : contents)
+      for (const auto& [type, bytes] : item)
+        if (type == kStringType) return bytes;
+    return std::nullopt;
+  }
 
   // Replaces the contents with one plain-text item (what an application's copy does).
-  void setString(const std::string& text);
+  void setString(const std::string& text) { setContents({{{kStringType, text}}}); }
+  void setContents(std::vector<platform::PasteboardItem> items) {
+    contents = std::move(items);
+    ++changeCount;
+  }
 
   std::vector<platform::PasteboardItem> contents;
   int changeCount = 0;

@@ -18,15 +18,6 @@ class FakePanelWindow : public platform::PanelWindow {
 
 }  // namespace
 
-int FakeUi::runAlert(const std::string& message, const std::string& informative,
-                     const std::vector<std::string>& buttons) {
-  alerts.push_back({message, informative, buttons});
-  if (answers.empty()) return 0;
-  int a = answers.front();
-  answers.erase(answers.begin());
-  return a;
-}
-
 platform::Size FakeUi::measurePanelText(const std::string& text) {
   return {7.0 * static_cast<double>(Text::characterCount(text)), 15.0};
 }

@@ -8,13 +8,9 @@
 
 namespace fake {
 
-// Records alerts and panels and answers alerts with scripted button choices.
+// Records the panels it shows; alerts are answered with the first button.
 class FakeUi : public platform::Ui {
  public:
-  struct Alert {
-    std::string message, informative;
-    std::vector<std::string> buttons;
-  };
   // What a panel showed: its frame and every text it held, in order.
   struct Panel {
     platform::Rect frame;
@@ -23,9 +19,10 @@ class FakeUi : public platform::Ui {
     bool open = true;
   };
 
-  int runAlert(const std::string& message, const std::string& informative,
-               const std::vector<std::string>& buttons) override;
-  void activateSelf() override { ++activations; }
+  int runAlert(const std::string&, const std::string&, const std::vector<std::string>&) override {
+    return 0;
+  }
+  void activateSelf() override {}
   // Every character is 7 points wide and 15 high, so widths are easy to predict.
   platform::Size measurePanelText(const std::string& text) override;
   std::unique_ptr<platform::PanelWindow> showPanel(const platform::Rect& frame,
@@ -37,9 +34,6 @@ class FakeUi : public platform::Ui {
   // Panels currently on screen.
   std::vector<std::shared_ptr<Panel>> openPanels() const;
 
-  std::vector<Alert> alerts;
-  std::vector<int> answers;  // consumed in order; 0 once exhausted
-  int activations = 0;
   platform::Point mouse{100, 200};
   std::optional<platform::Rect> screen = platform::Rect{0, 0, 1280, 1024};
   std::vector<std::shared_ptr<Panel>> panels;  // every panel ever shown

@@ -31,20 +31,15 @@ class FakeWebView : public platform::WebView {
     loads_.push_back(url);
   }
   std::string url() const override { return url_; }
-  void stop() override { ++stops; }
+  void stop() override {}
   void addHandler(const std::string& name,
                   std::function<void(const platform::ScriptMessage&)> handler) override {
     handlers[name] = std::move(handler);
   }
   void addReplyHandler(
-      const std::string& name,
-      std::function<void(const platform::ScriptMessage&, platform::ScriptReply)> handler) override {
-    replyHandlers[name] = std::move(handler);
-  }
-  void removeHandlers() override {
-    handlers.clear();
-    replyHandlers.clear();
-  }
+      const std::string&,
+      std::function<void(const platform::ScriptMessage&, platform::ScriptReply)>) override {}
+  void removeHandlers() override { handlers.clear(); }
   void callAsync(const std::string& body, const Json& arguments,
                  std::function<void(platform::ScriptResult)> done) override {
     calls.push_back({body, arguments, std::move(done)});
@@ -66,10 +61,7 @@ class FakeWebView : public platform::WebView {
   }
 
   std::map<std::string, std::function<void(const platform::ScriptMessage&)>> handlers;
-  std::map<std::string, std::function<void(const platform::ScriptMessage&, platform::ScriptReply)>>
-      replyHandlers;
   std::vector<Call> calls;
-  int stops = 0;
 
  private:
   std::vector<std::string>& loads_;
@@ -80,14 +72,13 @@ class FakeWebView : public platform::WebView {
 class FakeWebViews : public platform::WebViews {
  public:
   std::unique_ptr<platform::WebView> create(bool hidden) override {
-    hidden ? ++hiddenCreated : ++shownCreated;
+    hiddenCreated += hidden;
     return std::make_unique<FakeWebView>(loads, live);
   }
   // The newest view that still exists, or null.
   FakeWebView* last() { return live.empty() ? nullptr : live.back(); }
 
   int hiddenCreated = 0;
-  int shownCreated = 0;
   std::vector<std::string> loads;
   std::vector<FakeWebView*> live;
 };

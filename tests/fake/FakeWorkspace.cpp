@@ -14,38 +14,15 @@ bool FakeWorkspace::activate(std::int32_t pid) {
   return false;
 }
 
-bool FakeWorkspace::open(const std::string& url) {
-  openedURLs.push_back(url);
-  return !openFails;
-}
-
 int FakeWorkspace::addActivationObserver(Observer observer) {
   activation_[nextToken_] = std::move(observer);
   return nextToken_++;
-}
-
-int FakeWorkspace::addTerminationObserver(Observer observer) {
-  termination_[nextToken_] = std::move(observer);
-  return nextToken_++;
-}
-
-void FakeWorkspace::removeObserver(int token) {
-  activation_.erase(token);
-  termination_.erase(token);
 }
 
 void FakeWorkspace::bringToFront(const platform::RunningApplication& app) {
   if (std::find(running.begin(), running.end(), app) == running.end()) running.push_back(app);
   frontmost = app;
   auto observers = activation_;
-  for (auto& [token, observer] : observers)
-    observer(app);
-}
-
-void FakeWorkspace::terminate(const platform::RunningApplication& app) {
-  running.erase(std::remove(running.begin(), running.end(), app), running.end());
-  if (frontmost == app) frontmost.reset();
-  auto observers = termination_;
   for (auto& [token, observer] : observers)
     observer(app);
 }

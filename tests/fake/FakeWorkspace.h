@@ -15,25 +15,24 @@ class FakeWorkspace : public platform::Workspace {
   std::optional<platform::RunningApplication> frontmostApplication() override { return frontmost; }
   std::vector<platform::RunningApplication> runningApplications() override { return running; }
   bool activate(std::int32_t pid) override;
-  bool open(const std::string& url) override;
+  bool open(const std::string& url) override {
+    openedURLs.push_back(url);
+    return true;
+  }
   int addActivationObserver(Observer observer) override;
-  int addTerminationObserver(Observer observer) override;
-  void removeObserver(int token) override;
+  int addTerminationObserver(Observer) override { return nextToken_++; }
+  void removeObserver(int token) override { activation_.erase(token); }
 
   // Brings app to the front and tells the activation observers.
   void bringToFront(const platform::RunningApplication& app);
-  // Removes app and tells the termination observers.
-  void terminate(const platform::RunningApplication& app);
 
   std::optional<platform::RunningApplication> frontmost;
   std::vector<platform::RunningApplication> running;
   std::vector<std::string> openedURLs;
-  bool openFails = false;
 
  private:
   int nextToken_ = 1;
   std::map<int, Observer> activation_;
-  std::map<int, Observer> termination_;
 };
 
 }  // namespace fake

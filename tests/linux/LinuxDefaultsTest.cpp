@@ -87,17 +87,4 @@ TEST_F(DefaultsFile, InfoDictionaryIsReadBesideTheProgram) {
   EXPECT_EQ(Settings::backendURL(none), "https://api.mirelo.app");
 }
 
-TEST(DefaultsPaths, FollowXdgConfigHome) {
-  const char* old = std::getenv("XDG_CONFIG_HOME");
-  std::string saved = old ? old : "";
-  setenv("XDG_CONFIG_HOME", "/tmp/xdg-test", 1);
-  EXPECT_EQ(linuxport::LinuxDefaults::standardFile(),
-            fs::path("/tmp/xdg-test/mirelo/defaults.json"));
-  if (old) {
-    setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
-  } else {
-    unsetenv("XDG_CONFIG_HOME");
-  }
-}
-
 }  // namespace

@@ -23,6 +23,12 @@ std::vector<PasteboardItem> richClipboard() {
 class ClipboardBorrowing : public testing::Test {
  protected:
   void SetUp() override { desk.pasteboard.contents = richClipboard(); }
+  std::optional<std::string> copy(double* elapsed = nullptr, bool terminal = false) {
+    return fake::runToEnd(desk.clock, Clipboard::copySelection(desk.platform(), terminal), elapsed);
+  }
+  bool paste(const std::string& text, double* elapsed = nullptr) {
+    return fake::runToEnd(desk.clock, Clipboard::paste(desk.platform(), text), elapsed);
+  }
   fake::FakeDesktop desk;
 };
 
@@ -33,24 +39,19 @@ TEST_F(ClipboardBorrowing, ACopyReturnsTheSelectionAndRestoresEveryItemByteForBy
     desk.pasteboard.setString("the selection");
   };
   double elapsed = 0;
-  auto copied = fake::runToEnd(desk.clock, Clipboard::copySelection(desk.platform()), &elapsed);
-  EXPECT_EQ(copied, "the selection");
+  EXPECT_EQ(copy(&elapsed), "the selection");
   EXPECT_EQ(desk.pasteboard.contents, richClipboard());
   EXPECT_EQ(desk.keyboard.posted, std::vector<Shortcut>{Shortcut::copy});
   EXPECT_DOUBLE_EQ(elapsed, Clipboard::kShortcutWait);
 }
 
-TEST_F(ClipboardBorrowing, ACopyOfNothingIsAbsentAndTheClipboardIsBack) {
-  auto copied = fake::runToEnd(desk.clock, Clipboard::copySelection(desk.platform()));
-  EXPECT_FALSE(copied);
+TEST_F(ClipboardBorrowing, ACopyOfNothingOrThatArrivesLateIsAbsentAndTheClipboardIsBack) {
+  EXPECT_FALSE(copy());
   EXPECT_EQ(desk.pasteboard.contents, richClipboard());
-}
-
-TEST_F(ClipboardBorrowing, ACopyThatArrivesLateIsMissedAndDoesNotStay) {
   desk.keyboard.onShortcut = [&](Shortcut) {
     desk.clock.schedule(0.121, [&] { desk.pasteboard.setString("too late"); });
   };
-  EXPECT_FALSE(fake::runToEnd(desk.clock, Clipboard::copySelection(desk.platform())));
+  EXPECT_FALSE(copy());
   EXPECT_EQ(desk.pasteboard.contents, richClipboard());
 }
 
@@ -61,7 +62,7 @@ TEST_F(ClipboardBorrowing, APasteOffersTheTextMarkedTransientThenRestores) {
     offered = desk.pasteboard.contents;
   };
   double elapsed = 0;
-  fake::runToEnd(desk.clock, Clipboard::paste(desk.platform(), "답장 본문"), &elapsed);
+  paste("답장 본문", &elapsed);
   ASSERT_EQ(offered.size(), 1u);
   EXPECT_EQ(offered[0], (PasteboardItem{{Pasteboard::kStringType, "답장 본문"},
                                         {Pasteboard::kTransientType, "secret"}}));
@@ -77,23 +78,22 @@ TEST_F(ClipboardBorrowing, AHeldBackShortcutIsAwaitedBeforeTheWaitAndTheRestore)
     if (s == Shortcut::copy) desk.pasteboard.setString("late selection");
   };
   double elapsed = 0;
-  EXPECT_TRUE(fake::runToEnd(desk.clock, Clipboard::paste(desk.platform(), "답장"), &elapsed));
+  EXPECT_TRUE(paste("답장", &elapsed));
   ASSERT_EQ(offered.size(), 1u) << "the paste found the answer, not the user's clipboard";
   EXPECT_EQ(offered[0][0], (std::pair<std::string, std::string>{Pasteboard::kStringType, "답장"}));
   EXPECT_EQ(desk.pasteboard.contents, richClipboard());
   EXPECT_DOUBLE_EQ(elapsed, 0.3 + Clipboard::kShortcutWait);
 
-  EXPECT_EQ(fake::runToEnd(desk.clock, Clipboard::copySelection(desk.platform())),
-            "late selection");
+  EXPECT_EQ(copy(), "late selection");
   EXPECT_EQ(desk.pasteboard.contents, richClipboard()) << "the copy did not land after the restore";
 }
 
 TEST_F(ClipboardBorrowing, AShortcutThatCannotBeSentFailsAtOnceAndRestores) {
   desk.keyboard.refused = {Shortcut::copy, Shortcut::copyInTerminal, Shortcut::paste};
   double elapsed = -1;
-  EXPECT_FALSE(fake::runToEnd(desk.clock, Clipboard::paste(desk.platform(), "x"), &elapsed));
+  EXPECT_FALSE(paste("x", &elapsed));
   EXPECT_EQ(elapsed, 0);
-  EXPECT_FALSE(fake::runToEnd(desk.clock, Clipboard::copySelection(desk.platform(), true)));
+  EXPECT_FALSE(copy(nullptr, true));
   EXPECT_EQ(desk.pasteboard.contents, richClipboard());
   EXPECT_TRUE(desk.keyboard.posted.empty());
 }
@@ -118,8 +118,8 @@ class EventfulPasteboard : public fake::FakePasteboard {
 // A clipboard that cannot be read whole is left as it is: no copy, no paste, no partial restore.
 TEST_F(ClipboardBorrowing, AClipboardReadOnlyInPartIsNotBorrowed) {
   desk.pasteboard.cutShort = true;
-  EXPECT_FALSE(fake::runToEnd(desk.clock, Clipboard::copySelection(desk.platform())));
-  fake::runToEnd(desk.clock, Clipboard::paste(desk.platform(), "draft"));
+  EXPECT_FALSE(copy());
+  paste("draft");
   EXPECT_TRUE(desk.keyboard.posted.empty());
   EXPECT_EQ(desk.pasteboard.contents, richClipboard());
   EXPECT_EQ(desk.pasteboard.changeCount, 0);
@@ -129,11 +129,7 @@ TEST(ClipboardEvents, AReportedEventEndsTheWaitEarlyWithTheSameResult) {
   fake::FakeDesktop desk;
   EventfulPasteboard pasteboard(desk.clock);
   pasteboard.contents = richClipboard();
-  auto services = desk.platform();
-  platform::Platform eventful{services.clock,   services.accessibility, services.keyboard,
-                              pasteboard,       services.workspace,     services.defaults,
-                              services.secrets, services.notifier,      services.http,
-                              services.ui,      services.webViews,      services.updater};
+  auto eventful = desk.platform(nullptr, nullptr, &pasteboard);
   desk.keyboard.onShortcut = [&](Shortcut) { pasteboard.setString("picked"); };
   double elapsed = 0;
   EXPECT_EQ(fake::runToEnd(desk.clock, Clipboard::copySelection(eventful), &elapsed), "picked");

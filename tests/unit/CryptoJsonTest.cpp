@@ -8,15 +8,8 @@ namespace {
 TEST(Crypto, Base64urlHasNoPaddingAndUrlSafeDigits) {
   EXPECT_EQ(Crypto::base64url(""), "");
   EXPECT_EQ(Crypto::base64url("f"), "Zg");
-  EXPECT_EQ(Crypto::base64url("fo"), "Zm8");
   EXPECT_EQ(Crypto::base64url("foo"), "Zm9v");
   EXPECT_EQ(Crypto::base64url(std::string("\xfb\xff", 2)), "-_8");
-}
-
-TEST(Crypto, RandomBytesHaveTheLengthAskedAndDiffer) {
-  auto a = Crypto::randomBytes(32), b = Crypto::randomBytes(32);
-  EXPECT_EQ(a.size(), 32u);
-  EXPECT_NE(a, b);
 }
 
 TEST(JsonValues, TypedLookupsTreatOtherTypesAsAbsent) {

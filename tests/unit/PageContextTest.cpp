@@ -249,21 +249,14 @@ TEST(PageContextRecipient, NamesFromAddressesAndShortHeadings) {
   using PageContext::recipientName;
   EXPECT_EQ(recipientName("  홍길동   <gildong@example.com> "), "홍길동");
   EXPECT_EQ(recipientName("\"Kim, Minsu\" <minsu.kim@corp.example>"), "\"Kim, Minsu\"");
-  EXPECT_FALSE(recipientName("K <k@example.com>"));
   EXPECT_EQ(recipientName("Re: 다음 주 회의 일정"), "Re: 다음 주 회의 일정");
-  EXPECT_FALSE(recipientName("Thanks."));
-  EXPECT_FALSE(recipientName("뭐 해?"));
-  EXPECT_FALSE(recipientName("See www.example.com"));
-  EXPECT_FALSE(recipientName("x"));
-  EXPECT_FALSE(recipientName(std::string(41, 'n')));
   EXPECT_EQ(recipientName(std::string(40, 'n')), std::string(40, 'n'));
+  for (std::string none :
+       std::vector<std::string>{"K <k@example.com>", "Thanks.", "뭐 해?", "See www.example.com",
+                                "x", " \n", std::string(41, 'n')})
+    EXPECT_FALSE(recipientName(none)) << none;
   EXPECT_FALSE(recipientName(std::nullopt));
-  EXPECT_FALSE(recipientName(" \n"));
 }
-
-}  // namespace
-
-namespace {
 
 // The text is always the last 2,000 characters of all kept lines joined, whichever way the
 // cut falls: inside a line, just after a newline, or inside one overlong line.

@@ -7,32 +7,24 @@
 
 namespace {
 
-TEST(Settings, NothingStoredGivesTheDefaults) {
-  fake::FakeDefaults d;
-  EXPECT_EQ(Settings::triggerCode(d), TriggerKey::altRight);
-  EXPECT_EQ(Settings::triggerMode(d), TriggerMode::single);
-  EXPECT_TRUE(Settings::handleBrowsers(d));
-  EXPECT_EQ(Settings::backendURL(d), "https://api.mirelo.app");
-  EXPECT_TRUE(d.values.empty()) << "reading must never write";
+TEST(Settings, NothingStoredOrUnknownOrMistypedValuesGiveTheDefaultsWithoutWrites) {
+  for (Json code : {Json(), Json("altright"), Json(61)}) {
+    fake::FakeDefaults d;
+    if (!code.is_null())
+      d.values = {{"triggerCode", code}, {"triggerMode", "Double"}, {"handleBrowsers", "no"}};
+    auto stored = d.values;
+    EXPECT_EQ(Settings::triggerCode(d), TriggerKey::altRight);
+    EXPECT_EQ(Settings::triggerMode(d), TriggerMode::single);
+    EXPECT_TRUE(Settings::handleBrowsers(d));
+    EXPECT_EQ(Settings::backendURL(d), "https://api.mirelo.app");
+    EXPECT_EQ(d.values, stored) << "reading must never write";
+  }
 }
 
-TEST(Settings, UnknownOrMistypedValuesFallBackWithoutBeingRewritten) {
+TEST(Settings, StoredValuesAreTheirRawValues) {
   fake::FakeDefaults d;
-  d.values["triggerCode"] = "altright";
-  d.values["triggerMode"] = "Double";
-  d.values["handleBrowsers"] = "no";
-  EXPECT_EQ(Settings::triggerCode(d), TriggerKey::altRight);
-  EXPECT_EQ(Settings::triggerMode(d), TriggerMode::single);
-  EXPECT_TRUE(Settings::handleBrowsers(d));
-  EXPECT_EQ(d.values["triggerCode"], "altright");
-  d.values["triggerCode"] = 61;
   d.values["triggerMode"] = "off";
-  EXPECT_EQ(Settings::triggerCode(d), TriggerKey::altRight);
   EXPECT_EQ(Settings::triggerMode(d), TriggerMode::off);
-}
-
-TEST(Settings, TriggerCodeIsStoredAsItsRawValue) {
-  fake::FakeDefaults d;
   Settings::setTriggerCode(d, TriggerKey::controlRight);
   EXPECT_EQ(d.values["triggerCode"], "ControlRight");
   EXPECT_EQ(Settings::triggerCode(d), TriggerKey::controlRight);
@@ -67,7 +59,7 @@ TEST(Settings, DeploymentValuesComeFromDefaultsFirst) {
   EXPECT_FALSE(Settings::plist(d, Settings::kGoogleClientSecret));
 }
 
-TEST(Keychain, SetReplacesGetReadsRemoveForgets) {
+TEST(Keychain, SetReplacesGetReadsRemoveForgetsAndFailuresReadAsSignedOut) {
   fake::FakeSecrets s;
   EXPECT_FALSE(Keychain::get(s, Keychain::kSessionToken));
   Keychain::set(s, "first", Keychain::kSessionToken);
@@ -78,24 +70,16 @@ TEST(Keychain, SetReplacesGetReadsRemoveForgets) {
   Keychain::remove(s, Keychain::kSessionToken);
   Keychain::remove(s, Keychain::kSessionToken);  // a missing item is no error
   EXPECT_FALSE(Keychain::get(s, Keychain::kSessionToken));
-}
-
-TEST(Keychain, UnavailableStoreOrNonTextBytesReadAsSignedOut) {
-  fake::FakeSecrets s;
   s.items[{"com.mirelo.app", "session-token"}] = std::string("\xff\xfe", 2);
   EXPECT_FALSE(Keychain::get(s, Keychain::kSessionToken));
   s.items[{"com.mirelo.app", "session-token"}] = "token";
   s.unavailable = true;
   EXPECT_FALSE(Keychain::get(s, Keychain::kSessionToken));
   EXPECT_THROW(Keychain::set(s, "x", Keychain::kSessionToken), platform::SecretsError);
-}
-
-TEST(Keychain, AFailedStoreKeepsTheOldToken) {
-  fake::FakeSecrets s;
-  Keychain::set(s, "old", Keychain::kSessionToken);
-  s.storesFail = true;
+  s.unavailable = false;
+  s.storesFail = true;  // a failed store keeps the old token
   EXPECT_THROW(Keychain::set(s, "new", Keychain::kSessionToken), platform::SecretsError);
-  EXPECT_EQ(Keychain::get(s, Keychain::kSessionToken), "old");
+  EXPECT_EQ(Keychain::get(s, Keychain::kSessionToken), "token");
 }
 
 }  // namespace
