@@ -198,18 +198,6 @@ TEST_F(PageContextRead, TheElapsedTimeComesFromTheClock) {
   EXPECT_EQ(logged(), "맥락 수집: 51자 / 노드 7개 / 2단계 / 19ms / 상대 없음");
 }
 
-TEST_F(PageContextRead, TheRecipientComesFromTheFirstWholeSurvivingLine) {
-  thread->addChild(text(5, 0, std::string(100, 'x')));
-  for (int i = 0; i < 20; ++i) {
-    thread->addChild(text(10 + 2 * i, 0, "최지현 <jh" + std::to_string(i) + "@example.com>"));
-    thread->addChild(text(11 + 2 * i, 0, std::string(71, 'm') + std::to_string(i)));
-  }
-  // The pairs take 1,919 characters with their newlines; the first line would need 101 more.
-  auto reading = read();
-  ASSERT_TRUE(reading);
-  EXPECT_EQ(reading->recipient, "최지현");
-}
-
 TEST(PageContextHistory, QuoteMarkersCutOnlyAfterEnoughTextAndAHeaderNearAFromLine) {
   const Lines before{"Thanks for the update,", "see you at ten."};
   for (std::string marker :
