@@ -87,4 +87,13 @@ TEST_F(DefaultsFile, InfoDictionaryIsReadBesideTheProgram) {
   EXPECT_EQ(Settings::backendURL(none), "https://api.mirelo.app");
 }
 
+TEST(DefaultsPaths, FollowXdgConfigHome) {
+  const bool had = std::getenv("XDG_CONFIG_HOME");
+  const std::string saved = had ? std::getenv("XDG_CONFIG_HOME") : "";
+  setenv("XDG_CONFIG_HOME", "/tmp/xdg-test", 1);
+  EXPECT_EQ(linuxport::LinuxDefaults::standardFile(),
+            fs::path("/tmp/xdg-test/mirelo/defaults.json"));
+  had ? setenv("XDG_CONFIG_HOME", saved.c_str(), 1) : unsetenv("XDG_CONFIG_HOME");
+}
+
 }  // namespace
