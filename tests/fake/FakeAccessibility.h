@@ -50,7 +50,7 @@ class FakeAccessibility : public platform::Accessibility {
                     const platform::AXValue& value) override;
   std::optional<bool> isAttributeSettable(const platform::ElementRef& element,
                                           std::string_view name) override;
-  bool isProcessTrusted(bool) override { return true; }
+  bool isProcessTrusted(bool) override { return trusted; }
   // Only with snapshots on: the tree of element's top ancestor as the attributes hold it now.
   std::unique_ptr<platform::AXSnapshot> snapshot(const platform::ElementRef& element) override;
 
@@ -59,6 +59,7 @@ class FakeAccessibility : public platform::Accessibility {
 
   std::shared_ptr<FakeElement> systemWideElement;
   std::map<std::int32_t, std::shared_ptr<FakeElement>> applications;
+  bool trusted = true;
   int calls = 0;  // every attribute call, for tests that require none
   bool snapshots = false;
   int snapshotReads = 0;           // every read of a snapshot's attribute

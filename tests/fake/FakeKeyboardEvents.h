@@ -22,7 +22,7 @@ class FakeKeyboardEvents : public platform::KeyboardEvents {
   }
   void stopListening() override { handler_ = nullptr; }
   void reenable() override { ++reenables; }
-  bool inputMonitoringGranted() override { return true; }
+  bool inputMonitoringGranted() override { return inputMonitoring; }
   void requestInputMonitoring() override {}
   bool secureInputEnabled() override { return secureInput; }
   double secondsSinceLastModifierEvent() override { return 1000; }
@@ -45,6 +45,7 @@ class FakeKeyboardEvents : public platform::KeyboardEvents {
   bool listening() const { return static_cast<bool>(handler_); }
 
   bool refuseListening = false;
+  bool inputMonitoring = true;
   bool secureInput = false;
   int reenables = 0;
   int triggerTaps = 0;

@@ -8,7 +8,7 @@
 
 namespace fake {
 
-// Records the panels it shows; alerts are answered with the first button.
+// Records the panels and alerts it shows; alerts are answered with the first button.
 class FakeUi : public platform::Ui {
  public:
   // What a panel showed: its frame and every text it held, in order.
@@ -19,10 +19,16 @@ class FakeUi : public platform::Ui {
     bool open = true;
   };
 
-  int runAlert(const std::string&, const std::string&, const std::vector<std::string>&) override {
+  struct Alert {
+    std::string message, informative;
+    std::vector<std::string> buttons;
+  };
+  int runAlert(const std::string& message, const std::string& informative,
+               const std::vector<std::string>& buttons) override {
+    alerts.push_back({message, informative, buttons});
     return 0;
   }
-  void activateSelf() override {}
+  void activateSelf() override { ++activations; }
   // Every character is 7 points wide and 15 high, so widths are easy to predict.
   platform::Size measurePanelText(const std::string& text) override;
   std::unique_ptr<platform::PanelWindow> showPanel(const platform::Rect& frame,
@@ -34,6 +40,8 @@ class FakeUi : public platform::Ui {
   // Panels currently on screen.
   std::vector<std::shared_ptr<Panel>> openPanels() const;
 
+  std::vector<Alert> alerts;
+  int activations = 0;
   platform::Point mouse{100, 200};
   std::optional<platform::Rect> screen = platform::Rect{0, 0, 1280, 1024};
   std::vector<std::shared_ptr<Panel>> panels;  // every panel ever shown

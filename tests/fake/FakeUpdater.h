@@ -7,7 +7,8 @@ namespace fake {
 class FakeUpdater : public platform::Updater {
  public:
   void start() override {}
-  void checkForUpdates() override {}
+  void checkForUpdates() override { ++checks; }
+  int checks = 0;
 };
 
 }  // namespace fake
