@@ -1,7 +1,6 @@
 // Reading, pasting and page context in a real browser: Chromium's fields have no editable-text
 // interface, so the answer goes in by paste.
 #include <gtest/gtest.h>
-#include <gtk/gtk.h>
 
 #include <filesystem>
 #include <fstream>
@@ -9,12 +8,7 @@
 #include "ChromiumBrowser.h"
 #include "DesktopSession.h"
 #include "account/Settings.h"
-#include "field/AX.h"
-#include "field/AppMemory.h"
-#include "field/Focus.h"
 #include "field/Insert.h"
-#include "field/PageContext.h"
-#include "platform/linux/LinuxDesktop.h"
 
 namespace {
 
@@ -55,8 +49,8 @@ constexpr const char* kMailPage = R"html(<!doctype html>
 </body></html>
 )html";
 
-std::string jsString(const std::string& s) {
-  return nlohmann::json(s).dump();
+std::string byId(const std::string& id) {
+  return "document.getElementById(" + nlohmann::json(id).dump() + ")";
 }
 
 // One browser for the whole suite: it takes seconds to start.
@@ -64,35 +58,29 @@ class BrowserDesktop : public desktoptest::DesktopSession {
  protected:
   static void SetUpTestSuite() {
     if (!ChromiumBrowser::installed() || !std::getenv("MIRELO_SESSION_ROOT")) return;
-    dir() = fs::path(std::getenv("MIRELO_SESSION_ROOT")) / "browser";
-    fs::create_directories(dir());
-    std::ofstream(dir() / "form.html") << kFormPage;
-    std::ofstream(dir() / "mail.html") << kMailPage;
-    browser() = std::make_unique<ChromiumBrowser>(dir(), url("form.html"));
+    dir = fs::path(std::getenv("MIRELO_SESSION_ROOT")) / "browser";
+    fs::create_directories(dir);
+    std::ofstream(dir / "form.html") << kFormPage;
+    std::ofstream(dir / "mail.html") << kMailPage;
+    browser = std::make_unique<ChromiumBrowser>(dir, url("form.html"));
   }
-  static void TearDownTestSuite() { browser().reset(); }
+  static void TearDownTestSuite() { browser.reset(); }
 
-  static fs::path& dir() {
-    static fs::path d;
-    return d;
-  }
-  static std::unique_ptr<ChromiumBrowser>& browser() {
-    static std::unique_ptr<ChromiumBrowser> b;
-    return b;
-  }
-  static std::string url(const std::string& page) { return "file://" + (dir() / page).string(); }
+  static inline fs::path dir;
+  static inline std::unique_ptr<ChromiumBrowser> browser;
+  static std::string url(const std::string& page) { return "file://" + (dir / page).string(); }
 
   void SetUp() override {
     if (!ChromiumBrowser::installed())
       GTEST_SKIP() << ChromiumBrowser::kPath << " is missing (scripts/install-deps installs it)";
     DesktopSession::SetUp();
     if (HasFatalFailure()) return;
-    ASSERT_TRUE(browser() && browser()->ready())
-        << "Chromium did not start; see " << (dir() / "chromium.log");
+    ASSERT_TRUE(browser && browser->ready())
+        << "Chromium did not start; see " << (dir / "chromium.log");
     desk->defaults.remove(Settings::kHandleBrowsers);
   }
 
-  ChromiumBrowser& page() { return *browser(); }
+  ChromiumBrowser& page() { return *browser; }
 
   void open(const std::string& name) {
     if (page().string("location.href") != url(name)) {
@@ -105,29 +93,20 @@ class BrowserDesktop : public desktoptest::DesktopSession {
   void focusField(const std::string& id, const std::string& role) {
     desk->workspace.activate(page().pid());
     AX::wakeAccessibility(desk->accessibility, page().pid(), true);
-    page().evaluate(
-        "document.activeElement && document.activeElement.blur(); "
-        "document.getElementById(" +
-        jsString(id) + ").focus()");
+    page().evaluate("document.activeElement && document.activeElement.blur(); " + byId(id) +
+                    ".focus()");
     // The value tells this field from the one focused before.
     std::string value = pageValue(id);
     ASSERT_TRUE(pumpUntil(
         [&] {
           auto f = desk->accessibility.focusedElement();
-          return f && AX::string(desk->accessibility, f, "AXRole") == role &&
-                 desk->accessibility.processId(f) == page().pid() &&
-                 AX::string(desk->accessibility, f, "AXValue") == value;
+          return f && string(f, "AXRole") == role &&
+                 desk->accessibility.processId(f) == page().pid() && string(f, "AXValue") == value;
         },
         10000))
         << id << " has the DOM focus: " << page().string("document.activeElement.id");
   }
-  void select(const std::string& id, int start, int end) {
-    page().evaluate("document.getElementById(" + jsString(id) + ").setSelectionRange(" +
-                    std::to_string(start) + ", " + std::to_string(end) + ")");
-  }
-  std::string pageValue(const std::string& id) {
-    return page().string("document.getElementById(" + jsString(id) + ").value");
-  }
+  std::string pageValue(const std::string& id) { return page().string(byId(id) + ".value"); }
 };
 
 TEST_F(BrowserDesktop, ReadsAValueAndAPlaceholderOnlyField) {
@@ -143,9 +122,8 @@ TEST_F(BrowserDesktop, ReadsAValueAndAPlaceholderOnlyField) {
   desk->defaults.remove(Settings::kHandleBrowsers);
 
   focusField("subject", "AXTextField");
-  EXPECT_EQ(
-      AX::string(desk->accessibility, desk->accessibility.focusedElement(), "AXPlaceholderValue"),
-      "제목을 입력하세요");
+  EXPECT_EQ(string(desk->accessibility.focusedElement(), "AXPlaceholderValue"),
+            "제목을 입력하세요");
   auto f = failure();
   ASSERT_EQ(f.kind(), Focus::ReadFailure::Kind::empty) << f.what();
   EXPECT_EQ(f.field().value, "");
@@ -157,7 +135,7 @@ TEST_F(BrowserDesktop, PastesTheAnswerAndGivesTheClipboardBack) {
   desk->pasteboard.clearContents();
   desk->pasteboard.writeItems({{{platform::Pasteboard::kStringType, "사용자의 클립보드"}}});
   focusField("body", "AXTextArea");
-  select("body", 0, 0);
+  page().evaluate(byId("body") + ".setSelectionRange(0, 0)");
   auto field = read();
   ASSERT_EQ(field.value, "고칠 초안입니다");
 

@@ -2,22 +2,17 @@
 // pipeline, AT-SPI, the clipboard and the stand-in backend, with the GTK fixture as the target.
 #include <X11/keysym.h>
 #include <gtest/gtest.h>
-#include <gtk/gtk.h>
 
 #include "DesktopSession.h"
-#include "FixtureApp.h"
 #include "StandInBackend.h"
 #include "XTestKeys.h"
 #include "account/Keychain.h"
 #include "account/Settings.h"
 #include "app/AppDelegate.h"
 #include "base/Log.h"
-#include "field/AX.h"
-#include "field/AppMemory.h"
 #include "kb/HeadlessEngine.h"
 #include "kb/TarnBridge.h"
 #include "kb/TarnStore.h"
-#include "platform/linux/LinuxDesktop.h"
 #include "trigger/TriggerTap.h"
 
 namespace {
@@ -53,7 +48,7 @@ class CoreLoop : public desktoptest::DesktopSession {
   // Focuses the widget and lets the workspace notice the application in front: a switch of
   // applications in the middle of a tap rightly cancels it.
   void focusInFront(FixtureApp& app, const std::string& widget, const std::string& role) {
-    focusOn(app, widget, role);
+    ASSERT_TRUE(focusOn(app, widget, role)) << widget;
     int activated = 0;
     int token = desk->workspace.addActivationObserver([&](const platform::RunningApplication& a) {
       if (a.pid == app.pid()) ++activated;
@@ -65,7 +60,7 @@ class CoreLoop : public desktoptest::DesktopSession {
     int code = keys.keycode(XK_Alt_R);
     ASSERT_NE(code, 0);
     keys.press(code);
-    desktop::pumpFor(0.08);
+    desktoptest::pumpFor(80);
     keys.release(code);
   }
 
@@ -77,7 +72,7 @@ class CoreLoop : public desktoptest::DesktopSession {
 };
 
 TEST_F(CoreLoop, ATapRewritesADraftAndAnswersAnEmptyComposerFromTheMessageAbove) {
-  FixtureApp app({"--windows=editor,mail", "--focus=entry", "--entry=내일 회의 자료 좀 봐줘"});
+  FixtureApp app({"--windows=editor,mail", "--entry=내일 회의 자료 좀 봐줘"});
   ASSERT_TRUE(app.ready());
   focusInFront(app, "entry", "AXTextField");
   app.select("entry", 0, 0);

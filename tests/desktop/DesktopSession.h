@@ -5,12 +5,9 @@
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
-#include <cstdlib>
 #include <exception>
 #include <memory>
-#include <optional>
 #include <stdexcept>
-#include <string>
 
 #include "FixtureApp.h"
 #include "base/Async.h"
@@ -55,13 +52,22 @@ class DesktopSession : public ::testing::Test {
   }
   void TearDown() override { desk.reset(); }
 
-  // Focuses the fixture's widget and waits until the accessibility focus has followed.
-  void focusOn(FixtureApp& app, const std::string& widget, const std::string& role) {
+  // Focuses the fixture's widget and returns the focused element once the accessibility focus
+  // has followed (null when it has not).
+  platform::ElementRef focusOn(FixtureApp& app, const std::string& widget,
+                               const std::string& role) {
     app.focus(widget);
-    ASSERT_TRUE(pumpUntil([&] {
-      auto f = desk->accessibility.focusedElement();
-      return f && AX::string(desk->accessibility, f, "AXRole") == role;
-    })) << widget;
+    platform::ElementRef f;
+    pumpUntil(
+        [&] {
+          f = desk->accessibility.focusedElement();
+          return f && string(f, "AXRole") == role;
+        },
+        10000);
+    return f && string(f, "AXRole") == role ? f : nullptr;
+  }
+  std::optional<std::string> string(const platform::ElementRef& e, std::string_view name) {
+    return AX::string(desk->accessibility, e, name);
   }
 
   // The focused field as a trigger reads it, or the reason it cannot be read.

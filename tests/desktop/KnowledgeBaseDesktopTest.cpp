@@ -3,8 +3,6 @@
 // only the top frame of the backend's own pages.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 #include "DesktopSession.h"
 #include "StandInBackend.h"
 #include "account/Api.h"

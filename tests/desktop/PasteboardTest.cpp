@@ -1,7 +1,8 @@
-// The X11 clipboard through GTK, against another program that owns it.
+// The X11 clipboard through GTK, against another program that owns or reads it. The waits of
+// copy and paste run on a ManualClock: each can end only on what the other program does, or
+// when the test advances it.
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
-#include <signal.h>
 
 #include <filesystem>
 #include <fstream>
@@ -12,6 +13,11 @@
 namespace {
 
 namespace fs = std::filesystem;
+using desktoptest::pumpUntil;
+using desktoptest::runPeer;
+
+const std::string kText = "안녕하세요 clipboard 👋";
+const std::string kHtml = "<meta charset=utf-8><b>안녕</b>";
 
 std::string base64(const std::string& bytes) {
   gchar* b = g_base64_encode(reinterpret_cast<const guchar*>(bytes.data()), bytes.size());
@@ -26,79 +32,74 @@ class ClipboardOnDesktop : public ::testing::Test {
     if (!gtk_init_check(nullptr, nullptr)) GTEST_SKIP() << "no display";
     dir = fs::temp_directory_path() / ("mirelo-clip-" + std::to_string(getpid()));
     fs::create_directories(dir);
-    png = std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16) + std::string(5000, '\x07') +
-          std::string(1, '\0');
-    write("text", "안녕하세요 clipboard 👋");
-    write("html", "<meta charset=utf-8><b>안녕</b>");
-    write("png", png);
+    for (const auto& [name, bytes] : {std::pair{"text", kText}, {"html", kHtml}, {"png", png}})
+      std::ofstream(dir / name, std::ios::binary) << bytes;
   }
   void TearDown() override { fs::remove_all(dir); }
-  void write(const std::string& name, const std::string& bytes) {
-    std::ofstream(dir / name, std::ios::binary) << bytes;
-  }
   std::vector<std::string> ownerArgs() {
     return {"--target", "UTF8_STRING=" + (dir / "text").string(),
             "--target", "text/html=" + (dir / "html").string(),
             "--target", "image/png=" + (dir / "png").string()};
   }
 
+  // A wait of the clipboard, run to its end: whether it has ended, and whether before its time.
+  struct Waiting {
+    bool done = false;
+    bool early = false;
+  };
+  std::shared_ptr<Waiting> start(Task<bool> wait) {
+    auto w = std::make_shared<Waiting>();
+    spawn([](Task<bool> t, std::shared_ptr<Waiting> w) -> Task<void> {
+      w->early = co_await std::move(t);
+      w->done = true;
+    }(std::move(wait), w));
+    return w;
+  }
+
   fs::path dir;
-  std::string png;
+  const std::string png = std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16) +
+                          std::string(5000, '\x07') + std::string(1, '\0');
+  ManualClock clock;
 };
 
-TEST_F(ClipboardOnDesktop, SnapshotHoldsEveryTargetByteForByte) {
-  desktoptest::Peer owner(ownerArgs());
-  ASSERT_TRUE(owner.ready());
-  linuxport::GtkPasteboard pb;
-  auto items = pb.items();
-  ASSERT_EQ(items.size(), 1u);
-  platform::PasteboardItem expected = {{"UTF8_STRING", "안녕하세요 clipboard 👋"},
-                                       {"text/html", "<meta charset=utf-8><b>안녕</b>"},
-                                       {"image/png", png}};
-  EXPECT_EQ(items[0], expected);
-  EXPECT_EQ(pb.string(), "안녕하세요 clipboard 👋");
-}
-
-TEST_F(ClipboardOnDesktop, ClearedClipboardOffersNothing) {
-  desktoptest::Peer owner(ownerArgs());
-  ASSERT_TRUE(owner.ready());
-  linuxport::GtkPasteboard pb;
-  pb.clearContents();
-  EXPECT_FALSE(pb.string());
-  EXPECT_TRUE(pb.items().empty());
-  EXPECT_EQ(desktoptest::runPeer({"--read", "UTF8_STRING"}), "-");
-}
-
-TEST_F(ClipboardOnDesktop, RestoredSnapshotOutlivesTheOriginalOwner) {
+// Every target byte for byte; cleared while another program owns it, nothing is offered; the
+// snapshot written back outlives its original owner.
+TEST_F(ClipboardOnDesktop, SnapshotIsExactClearsAndOutlivesItsOwner) {
   linuxport::GtkPasteboard pb;
   std::vector<platform::PasteboardItem> snapshot;
   {
     desktoptest::Peer owner(ownerArgs());
     ASSERT_TRUE(owner.ready());
     snapshot = pb.items();
+    EXPECT_EQ(pb.string(), kText);
     pb.clearContents();
+    EXPECT_FALSE(pb.string());
+    EXPECT_TRUE(pb.items().empty());
+    EXPECT_EQ(runPeer({"--read", "UTF8_STRING"}), "-");
     pb.writeItems(snapshot);
-  }  // the owner has exited
+  }
+  ASSERT_EQ(snapshot.size(), 1u);
+  platform::PasteboardItem expected = {
+      {"UTF8_STRING", kText}, {"text/html", kHtml}, {"image/png", png}};
+  EXPECT_EQ(snapshot[0], expected);
   EXPECT_EQ(pb.items(), snapshot);
-  // Another program sees the same bytes.
-  EXPECT_EQ(desktoptest::runPeer({"--read", "image/png"}), base64(png));
-  EXPECT_EQ(desktoptest::runPeer({"--read", "text/html"}),
-            base64("<meta charset=utf-8><b>안녕</b>"));
+  EXPECT_EQ(runPeer({"--read", "image/png"}), base64(png));
+  EXPECT_EQ(runPeer({"--read", "text/html"}), base64(kHtml));
 }
 
 // STRING is Latin-1 and bare text/plain is ASCII: text they cannot hold is not offered there.
 TEST_F(ClipboardOnDesktop, PlainTextIsServedInEachTargetsOwnEncodingOrNotAtAll) {
   linuxport::GtkPasteboard pb;
   pb.writeItems({{{platform::Pasteboard::kStringType, "café"}}});
-  EXPECT_EQ(desktoptest::runPeer({"--read", "STRING"}), base64("caf\xe9"));
-  EXPECT_EQ(desktoptest::runPeer({"--read", "text/plain"}), "-");
+  EXPECT_EQ(runPeer({"--read", "STRING"}), base64("caf\xe9"));
+  EXPECT_EQ(runPeer({"--read", "text/plain"}), "-");
   pb.writeItems({{{platform::Pasteboard::kStringType, "답글 cafe"}}});
-  EXPECT_EQ(desktoptest::runPeer({"--read", "STRING"}), "-");
-  EXPECT_EQ(desktoptest::runPeer({"--read", "COMPOUND_TEXT"}), "-");
-  EXPECT_EQ(desktoptest::runPeer({"--read", "TEXT"}), base64("답글 cafe"));
-  EXPECT_EQ(desktoptest::runPeer({"--read", "UTF8_STRING"}), base64("답글 cafe"));
+  EXPECT_EQ(runPeer({"--read", "STRING"}), "-");
+  EXPECT_EQ(runPeer({"--read", "COMPOUND_TEXT"}), "-");
+  EXPECT_EQ(runPeer({"--read", "TEXT"}), base64("답글 cafe"));
+  EXPECT_EQ(runPeer({"--read", "UTF8_STRING"}), base64("답글 cafe"));
   pb.writeItems({{{platform::Pasteboard::kStringType, "plain"}}});
-  EXPECT_EQ(desktoptest::runPeer({"--read", "text/plain"}), base64("plain"));
+  EXPECT_EQ(runPeer({"--read", "text/plain"}), base64("plain"));
 }
 
 // An owner that stops answering cuts the snapshot short: it reads as incomplete, not as a
@@ -118,6 +119,35 @@ TEST_F(ClipboardOnDesktop, AHungOwnerCutsTheSnapshotShort) {
   }
   EXPECT_EQ(items.size(), 1u);
   EXPECT_TRUE(pb.lastItemsComplete());
+}
+
+TEST_F(ClipboardOnDesktop, ACopyWaitEndsWhenAnotherProgramTakesTheClipboard) {
+  linuxport::GtkPasteboard pb;
+  pb.clearContents();
+  auto w = start(pb.awaitOwnerChange(clock, 0.12));
+  pb.writeItems({{{platform::Pasteboard::kStringType, "Mirelo itself"}}});
+  EXPECT_FALSE(pumpUntil([&] { return w->done; }, 300)) << "Mirelo's own change ended it";
+
+  desktoptest::Peer owner({"--target", "UTF8_STRING=/dev/null"});
+  ASSERT_TRUE(owner.ready());
+  ASSERT_TRUE(pumpUntil([&] { return w->done; }));
+  EXPECT_TRUE(w->early);
+}
+
+TEST_F(ClipboardOnDesktop, APasteWaitLastsUntilTheFetchesStop) {
+  linuxport::GtkPasteboard pb;
+  pb.writeItems({{{platform::Pasteboard::kStringType, "붙일 글"}}});
+  auto w = start(pb.awaitFetch(clock, 1.0));
+  EXPECT_NE(runPeer({"--read", "UTF8_STRING"}), "-");
+  clock.advance(0.05);
+  EXPECT_FALSE(w->done);
+  // A browser fetches a second time before it pastes: the wait starts again.
+  EXPECT_NE(runPeer({"--read", "UTF8_STRING"}), "-");
+  clock.advance(0.05);
+  EXPECT_FALSE(w->done);
+  clock.advance(0.02);
+  EXPECT_TRUE(w->done);
+  EXPECT_TRUE(w->early);
 }
 
 }  // namespace

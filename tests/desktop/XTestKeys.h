@@ -1,7 +1,5 @@
 #pragma once
 
-#include <functional>
-
 typedef struct _XDisplay Display;
 
 namespace desktop {
@@ -25,10 +23,5 @@ class XTestKeys {
  private:
   Display* display_ = nullptr;
 };
-
-// Runs the default main context for that long (real time: the X server drives these tests).
-void pumpFor(double seconds);
-// Runs the default main context until pred holds or the timeout passes; returns pred().
-bool pumpUntil(const std::function<bool()>& pred, double timeoutSeconds = 2.0);
 
 }  // namespace desktop

@@ -5,26 +5,17 @@
 #include <unistd.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
 #include <string>
 
+#include "account/Settings.h"
+#include "fake/FakeDefaults.h"
 #include "kb/TarnBridge.h"
 #include "kb/TarnStore.h"
 
 namespace {
 
-class Defaults : public platform::Defaults {
- public:
-  std::optional<Json> object(std::string_view key) override {
-    if (key == "MireloBackendURL") return Json("http://127.0.0.1:8787");
-    return std::nullopt;
-  }
-  void set(std::string_view, const Json&) override {}
-  void remove(std::string_view) override {}
-  std::optional<Json> info(std::string_view) override { return std::nullopt; }
-};
-
+fake::FakeDefaults defaults;
 std::string root;
 
 void removeRoot() {
@@ -40,12 +31,12 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   root = name;
   setenv("XDG_DATA_HOME", root.c_str(), 1);
   std::atexit(removeRoot);
+  defaults.set(Settings::kBackendURL, Json("http://127.0.0.1:8787"));
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
-  static Defaults defaults;
   static int engineView, dashboardView;
   TarnBridge bridge(defaults);
   const uint8_t flags = data[0];

@@ -1,0 +1,133 @@
+#pragma once
+
+// A program a desktop test starts, with a pipe to it and one from it. While the test waits on
+// it the main loop keeps running: it may be serving this process's clipboard to the program.
+#include <fcntl.h>
+#include <glib.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <chrono>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace desktoptest {
+
+inline std::string buildDir() {
+  const char* dir = std::getenv("MIRELO_BUILD_DIR");
+  return dir ? dir : ".";
+}
+
+// Runs the default main context until pred holds or timeoutMs passes; returns pred().
+template <typename P>
+bool pumpUntil(P pred, int timeoutMs = 3000) {
+  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (!pred()) {
+    if (std::chrono::steady_clock::now() > end) return pred();
+    while (g_main_context_iteration(nullptr, FALSE)) {
+    }
+    g_usleep(2000);
+  }
+  return true;
+}
+
+inline void pumpFor(int ms) {
+  pumpUntil([] { return false; }, ms);
+}
+
+class Child {
+ public:
+  Child() = default;
+  ~Child() { stop(SIGTERM); }
+  Child(const Child&) = delete;
+  Child& operator=(const Child&) = delete;
+
+  // Starts args[0] (found on the PATH) with the pipes on the program's fds `on` (what it reads,
+  // what it writes). When those are not its standard input and output, these go to the file log.
+  bool start(const std::vector<std::string>& args, std::array<int, 2> on = {0, 1},
+             const std::string& log = "", gchar** env = nullptr) {
+    ::signal(SIGPIPE, SIG_IGN);  // a program that died must not take the tests with it
+    int in[2], out[2];
+    if (::pipe(in) != 0 || ::pipe(out) != 0) return false;
+    std::vector<gchar*> argv;
+    for (const auto& a : args)
+      argv.push_back(const_cast<gchar*>(a.c_str()));
+    argv.push_back(nullptr);
+    const bool standard = on[0] == 0;
+    const int logFd = standard ? -1 : ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    std::array<int, 2> source{in[0], out[1]};
+    const bool ok = g_spawn_async_with_pipes_and_fds(
+        nullptr, argv.data(), env, GSpawnFlags(G_SPAWN_DO_NOT_REAP_CHILD | G_SPAWN_SEARCH_PATH),
+        nullptr, nullptr, standard ? in[0] : -1, standard ? out[1] : logFd, logFd,
+        standard ? nullptr : source.data(), standard ? nullptr : on.data(), standard ? 0 : 2, &pid_,
+        nullptr, nullptr, nullptr, nullptr);
+    for (int fd : {in[0], out[1], logFd})
+      if (fd >= 0) ::close(fd);
+    in_ = in[1];
+    out_ = out[0];
+    if (!ok) pid_ = 0;
+    return ok;
+  }
+
+  int pid() const { return pid_; }
+
+  // All of bytes (a pipe that blocks takes them whole).
+  bool write(const std::string& bytes) {
+    return ::write(in_, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+  }
+
+  // Its next message, ended by `end`; absent when none came in time or it closed its end.
+  std::optional<std::string> read(char end, int timeoutMs) {
+    bool closed = out_ < 0;
+    pumpUntil(
+        [&] {
+          pollfd p{out_, POLLIN, 0};
+          if (buffer_.find(end) == std::string::npos && !closed && ::poll(&p, 1, 0) > 0) {
+            char buf[65536];
+            ssize_t n = ::read(out_, buf, sizeof buf);
+            if (n > 0) buffer_.append(buf, static_cast<size_t>(n));
+            closed = n <= 0;
+          }
+          return closed || buffer_.find(end) != std::string::npos;
+        },
+        timeoutMs);
+    auto at = buffer_.find(end);
+    if (at == std::string::npos) return std::nullopt;
+    std::string message = buffer_.substr(0, at);
+    buffer_.erase(0, at + 1);
+    return message;
+  }
+
+  // Closes its input (which ends a peer), sends it signal unless that is 0, and waits for it
+  // to end; after timeoutMs it is killed.
+  void stop(int signal = 0, int timeoutMs = 10000) {
+    if (pid_ <= 0) return;
+    ::close(in_);
+    if (signal) ::kill(pid_, signal);
+    int status = 0;
+    for (int waited = 0; ::waitpid(pid_, &status, WNOHANG) != pid_; waited += 10) {
+      if (waited >= timeoutMs) {
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, &status, 0);
+        break;
+      }
+      g_usleep(10000);
+    }
+    g_spawn_close_pid(pid_);
+    ::close(out_);
+    pid_ = 0;
+    in_ = out_ = -1;
+  }
+
+ private:
+  GPid pid_ = 0;
+  int in_ = -1, out_ = -1;
+  std::string buffer_;
+};
+
+}  // namespace desktoptest
