@@ -103,8 +103,8 @@ class Child {
     return message;
   }
 
-  // Closes its input (which ends a peer), sends it signal unless that is 0, and waits for it
-  // to end; after timeoutMs it is killed.
+  // Closes its input (the fixture quits when it closes), sends it signal unless that is 0, and
+  // waits for it to end; after timeoutMs it is killed.
   void stop(int signal = 0, int timeoutMs = 10000) {
     if (pid_ <= 0) return;
     ::close(in_);

@@ -4,7 +4,6 @@
 #include <filesystem>
 #include <fstream>
 
-#include "DesktopPeer.h"
 #include "DesktopSession.h"
 #include "field/Clipboard.h"
 #include "field/Insert.h"
@@ -52,7 +51,7 @@ TEST_F(FieldAccessDesktop, LeavesTheAnswerOnTheClipboardWhenTheFieldIsGone) {
   app->select("entry", 0, 0);
   auto field = read();
   app.reset();  // the user closed the window
-  desktoptest::Peer other({"--window", "다른 앱"});
+  FixtureApp other({"--entry=다른 앱"});
   ASSERT_TRUE(other.ready());
   desk->workspace.activate(other.pid());
   auto result = write("남겨 둘 답글", field);
@@ -72,9 +71,8 @@ TEST_F(FieldAccessDesktop, ClipboardSurvivesAHundredCopiesAndPastes) {
       << std::string("\x89PNG\r\n\x1a\n", 8) + std::string(70000, '\x01') + std::string(3, '\0');
   std::vector<platform::PasteboardItem> before;
   {
-    desktoptest::Peer owner({"--target", "UTF8_STRING=" + (dir / "text").string(), "--target",
-                             "text/html=" + (dir / "html").string(), "--target",
-                             "image/png=" + (dir / "png").string()});
+    FixtureApp owner({"--clipboard=UTF8_STRING=" + (dir / "text").string() + ",text/html=" +
+                      (dir / "html").string() + ",image/png=" + (dir / "png").string()});
     ASSERT_TRUE(owner.ready());
     before = desk->pasteboard.items();
     desk->pasteboard.writeItems(before);  // Mirelo keeps serving it after the owner quits

@@ -10,6 +10,13 @@
 
 namespace desktoptest {
 
+// What another program reads from the clipboard for target: base64, or "-" when not offered.
+inline std::string readClipboard(const std::string& target) {
+  Child reader;
+  if (!reader.start({buildDir() + "/tests/mirelo_fixture", "--read=" + target})) return "(none)";
+  return reader.read('\n', 20000).value_or("(no answer)");
+}
+
 class FixtureApp {
  public:
   explicit FixtureApp(std::vector<std::string> args) {

@@ -7,14 +7,15 @@
 #include <filesystem>
 #include <fstream>
 
-#include "DesktopPeer.h"
+#include "FixtureApp.h"
 #include "platform/linux/GtkPasteboard.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using desktoptest::FixtureApp;
 using desktoptest::pumpUntil;
-using desktoptest::runPeer;
+using desktoptest::readClipboard;
 
 const std::string kText = "안녕하세요 clipboard 👋";
 const std::string kHtml = "<meta charset=utf-8><b>안녕</b>";
@@ -37,9 +38,8 @@ class ClipboardOnDesktop : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(dir); }
   std::vector<std::string> ownerArgs() {
-    return {"--target", "UTF8_STRING=" + (dir / "text").string(),
-            "--target", "text/html=" + (dir / "html").string(),
-            "--target", "image/png=" + (dir / "png").string()};
+    return {"--clipboard=UTF8_STRING=" + (dir / "text").string() +
+            ",text/html=" + (dir / "html").string() + ",image/png=" + (dir / "png").string()};
   }
 
   // A wait of the clipboard, run to its end: whether it has ended, and whether before its time.
@@ -68,14 +68,14 @@ TEST_F(ClipboardOnDesktop, SnapshotIsExactClearsAndOutlivesItsOwner) {
   linuxport::GtkPasteboard pb;
   std::vector<platform::PasteboardItem> snapshot;
   {
-    desktoptest::Peer owner(ownerArgs());
+    FixtureApp owner(ownerArgs());
     ASSERT_TRUE(owner.ready());
     snapshot = pb.items();
     EXPECT_EQ(pb.string(), kText);
     pb.clearContents();
     EXPECT_FALSE(pb.string());
     EXPECT_TRUE(pb.items().empty());
-    EXPECT_EQ(runPeer({"--read", "UTF8_STRING"}), "-");
+    EXPECT_EQ(readClipboard("UTF8_STRING"), "-");
     pb.writeItems(snapshot);
   }
   ASSERT_EQ(snapshot.size(), 1u);
@@ -83,29 +83,29 @@ TEST_F(ClipboardOnDesktop, SnapshotIsExactClearsAndOutlivesItsOwner) {
       {"UTF8_STRING", kText}, {"text/html", kHtml}, {"image/png", png}};
   EXPECT_EQ(snapshot[0], expected);
   EXPECT_EQ(pb.items(), snapshot);
-  EXPECT_EQ(runPeer({"--read", "image/png"}), base64(png));
-  EXPECT_EQ(runPeer({"--read", "text/html"}), base64(kHtml));
+  EXPECT_EQ(readClipboard("image/png"), base64(png));
+  EXPECT_EQ(readClipboard("text/html"), base64(kHtml));
 }
 
 // STRING is Latin-1 and bare text/plain is ASCII: text they cannot hold is not offered there.
 TEST_F(ClipboardOnDesktop, PlainTextIsServedInEachTargetsOwnEncodingOrNotAtAll) {
   linuxport::GtkPasteboard pb;
   pb.writeItems({{{platform::Pasteboard::kStringType, "café"}}});
-  EXPECT_EQ(runPeer({"--read", "STRING"}), base64("caf\xe9"));
-  EXPECT_EQ(runPeer({"--read", "text/plain"}), "-");
+  EXPECT_EQ(readClipboard("STRING"), base64("caf\xe9"));
+  EXPECT_EQ(readClipboard("text/plain"), "-");
   pb.writeItems({{{platform::Pasteboard::kStringType, "답글 cafe"}}});
-  EXPECT_EQ(runPeer({"--read", "STRING"}), "-");
-  EXPECT_EQ(runPeer({"--read", "COMPOUND_TEXT"}), "-");
-  EXPECT_EQ(runPeer({"--read", "TEXT"}), base64("답글 cafe"));
-  EXPECT_EQ(runPeer({"--read", "UTF8_STRING"}), base64("답글 cafe"));
+  EXPECT_EQ(readClipboard("STRING"), "-");
+  EXPECT_EQ(readClipboard("COMPOUND_TEXT"), "-");
+  EXPECT_EQ(readClipboard("TEXT"), base64("답글 cafe"));
+  EXPECT_EQ(readClipboard("UTF8_STRING"), base64("답글 cafe"));
   pb.writeItems({{{platform::Pasteboard::kStringType, "plain"}}});
-  EXPECT_EQ(runPeer({"--read", "text/plain"}), base64("plain"));
+  EXPECT_EQ(readClipboard("text/plain"), base64("plain"));
 }
 
 // An owner that stops answering cuts the snapshot short: it reads as incomplete, not as a
 // clipboard holding less than it does.
 TEST_F(ClipboardOnDesktop, AHungOwnerCutsTheSnapshotShort) {
-  desktoptest::Peer owner(ownerArgs());
+  FixtureApp owner(ownerArgs());
   ASSERT_TRUE(owner.ready());
   linuxport::GtkPasteboard pb;
   kill(owner.pid(), SIGSTOP);
@@ -128,7 +128,7 @@ TEST_F(ClipboardOnDesktop, ACopyWaitEndsWhenAnotherProgramTakesTheClipboard) {
   pb.writeItems({{{platform::Pasteboard::kStringType, "Mirelo itself"}}});
   EXPECT_FALSE(pumpUntil([&] { return w->done; }, 300)) << "Mirelo's own change ended it";
 
-  desktoptest::Peer owner({"--target", "UTF8_STRING=/dev/null"});
+  FixtureApp owner({"--clipboard=UTF8_STRING=/dev/null"});
   ASSERT_TRUE(owner.ready());
   ASSERT_TRUE(pumpUntil([&] { return w->done; }));
   EXPECT_TRUE(w->early);
@@ -138,11 +138,11 @@ TEST_F(ClipboardOnDesktop, APasteWaitLastsUntilTheFetchesStop) {
   linuxport::GtkPasteboard pb;
   pb.writeItems({{{platform::Pasteboard::kStringType, "붙일 글"}}});
   auto w = start(pb.awaitFetch(clock, 1.0));
-  EXPECT_NE(runPeer({"--read", "UTF8_STRING"}), "-");
+  EXPECT_NE(readClipboard("UTF8_STRING"), "-");
   clock.advance(0.05);
   EXPECT_FALSE(w->done);
   // A browser fetches a second time before it pastes: the wait starts again.
-  EXPECT_NE(runPeer({"--read", "UTF8_STRING"}), "-");
+  EXPECT_NE(readClipboard("UTF8_STRING"), "-");
   clock.advance(0.05);
   EXPECT_FALSE(w->done);
   clock.advance(0.02);

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "DesktopPeer.h"
+#include "FixtureApp.h"
 #include "platform/linux/X11Workspace.h"
 
 namespace {
@@ -19,8 +19,8 @@ class WorkspaceOnDesktop : public ::testing::Test {
 };
 
 TEST_F(WorkspaceOnDesktop, FrontmostApplicationFollowsTheFocusedWindow) {
-  desktoptest::Peer withId({"--window", "편지함", "--app-id", "org.mirelo.TestMail"});
-  desktoptest::Peer plain({"--window", "Plain"});
+  desktoptest::FixtureApp withId({"--app-id=org.mirelo.TestMail"});
+  desktoptest::FixtureApp plain({"--windows=editor"});
   ASSERT_TRUE(withId.ready() && plain.ready());
   linuxport::X11Workspace ws(clock);
   ASSERT_TRUE(ws.connected());
@@ -30,13 +30,13 @@ TEST_F(WorkspaceOnDesktop, FrontmostApplicationFollowsTheFocusedWindow) {
   ASSERT_TRUE(front);
   EXPECT_EQ(front->pid, withId.pid());
   EXPECT_EQ(front->bundleID, "org.mirelo.TestMail");
-  EXPECT_EQ(front->name, "Mirelo_test_peer");  // no desktop file: the WM_CLASS class
+  EXPECT_EQ(front->name, "Mirelo_fixture");  // no desktop file: the WM_CLASS class
 
   ASSERT_TRUE(ws.activate(plain.pid()));
   front = ws.frontmostApplication();
   ASSERT_TRUE(front);
   EXPECT_EQ(front->pid, plain.pid());
-  EXPECT_EQ(front->bundleID, "mirelo_test_peer");
+  EXPECT_EQ(front->bundleID, "mirelo_fixture");
 
   auto running = ws.runningApplications();
   EXPECT_EQ(
@@ -47,8 +47,8 @@ TEST_F(WorkspaceOnDesktop, FrontmostApplicationFollowsTheFocusedWindow) {
 }
 
 TEST_F(WorkspaceOnDesktop, TellsObserversAboutActivationAndTermination) {
-  desktoptest::Peer first({"--window", "첫째"});
-  desktoptest::Peer second({"--window", "둘째"});
+  desktoptest::FixtureApp first({"--windows=editor"});
+  desktoptest::FixtureApp second({"--windows=editor"});
   ASSERT_TRUE(first.ready() && second.ready());
   linuxport::X11Workspace ws(clock);
   std::vector<int> activated, terminated;
