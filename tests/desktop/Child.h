@@ -10,34 +10,18 @@
 #include <unistd.h>
 
 #include <array>
-#include <chrono>
 #include <cstdlib>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "MainLoop.h"
 
 namespace desktoptest {
 
 inline std::string buildDir() {
   const char* dir = std::getenv("MIRELO_BUILD_DIR");
   return dir ? dir : ".";
-}
-
-// Runs the default main context until pred holds or timeoutMs passes; returns pred().
-template <typename P>
-bool pumpUntil(P pred, int timeoutMs = 3000) {
-  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (!pred()) {
-    if (std::chrono::steady_clock::now() > end) return pred();
-    while (g_main_context_iteration(nullptr, FALSE)) {
-    }
-    g_usleep(2000);
-  }
-  return true;
-}
-
-inline void pumpFor(int ms) {
-  pumpUntil([] { return false; }, ms);
 }
 
 class Child {

@@ -9,7 +9,6 @@
 #include "account/Keychain.h"
 #include "account/Settings.h"
 #include "app/AppDelegate.h"
-#include "base/Log.h"
 #include "kb/HeadlessEngine.h"
 #include "kb/TarnBridge.h"
 #include "kb/TarnStore.h"
@@ -121,34 +120,6 @@ TEST_F(CoreLoop, ATapInATerminalNeverInterruptsItsProgramNorWritesIntoIt) {
       << app.text("terminal");
   EXPECT_EQ(app.text("terminal").find("^C"), std::string::npos);
   EXPECT_EQ(app.text("terminal").find("stand-in"), std::string::npos);
-}
-
-TEST_F(CoreLoop, AReplyTeachesTheKnowledgeBaseAndTheNextReplyCarriesIt) {
-  Log::Capture capture;
-  FixtureApp app({"--windows=mail", "--focus=composer"});
-  ASSERT_TRUE(app.ready());
-  focusInFront(app, "composer", "AXTextArea");
-  tapRightAlt();
-  ASSERT_TRUE(pumpUntil([&] { return !app.text("composer").empty(); }, 15000));
-  ASSERT_TRUE(pumpUntil([&] { return !delegate->inFlight(); }));
-  ASSERT_TRUE(pumpUntil(
-      [&] {
-        return capture.contains("app", Log::Level::notice, "답글에서 배운 것을 타르노에 적었다");
-      },
-      20000));
-  EXPECT_FALSE(backend.requests().back().value("body", "").find("\"kb\"") != std::string::npos)
-      << "nothing was known before the first reply";
-
-  app.set("composer", "");
-  tapRightAlt();
-  ASSERT_TRUE(pumpUntil([&] { return !app.text("composer").empty(); }, 15000));
-  ASSERT_TRUE(pumpUntil([&] { return !delegate->inFlight(); }));
-  auto generate = backend.requests().back();
-  ASSERT_EQ(generate.value("path", ""), "/generate");
-  Json body = Json::parse(generate.value("body", "{}"));
-  ASSERT_TRUE(body.contains("kb")) << body.dump();
-  EXPECT_NE(body["kb"]["knowledge"].get<std::string>().find("[stand-in memory]"),
-            std::string::npos);
 }
 
 }  // namespace

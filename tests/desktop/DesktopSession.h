@@ -5,12 +5,9 @@
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
-#include <exception>
 #include <memory>
-#include <stdexcept>
 
 #include "FixtureApp.h"
-#include "base/Async.h"
 #include "field/AX.h"
 #include "field/AppMemory.h"
 #include "field/Focus.h"
@@ -18,26 +15,6 @@
 #include "platform/linux/LinuxDesktop.h"
 
 namespace desktoptest {
-
-// Runs a task on the real main loop to its end; rethrows its failure.
-template <typename T>
-T runOnLoop(Task<T> task, int timeoutMs = 20000) {
-  std::optional<T> value;
-  std::exception_ptr error;
-  bool done = false;
-  spawn([](Task<T> t, std::optional<T>& v, std::exception_ptr& e, bool& d) -> Task<void> {
-    try {
-      v.emplace(co_await std::move(t));
-    } catch (...) {
-      e = std::current_exception();
-    }
-    d = true;
-  }(std::move(task), value, error, done));
-  pumpUntil([&] { return done; }, timeoutMs);
-  if (error) std::rethrow_exception(error);
-  if (!done) throw std::runtime_error("task did not finish");
-  return std::move(*value);
-}
 
 // The real desktop services of a private session, made fresh for each test.
 class DesktopSession : public ::testing::Test {

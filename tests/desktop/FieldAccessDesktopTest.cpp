@@ -93,10 +93,7 @@ TEST_F(FieldAccessDesktop, ClipboardSurvivesAHundredCopiesAndPastes) {
     ASSERT_EQ(desk->pasteboard.items(), before) << "after copy " << i;
     app.select("entry", 0, 5);
     const std::string text = "붙인 글 " + std::to_string(i);
-    auto pasted = std::make_shared<std::optional<bool>>();
-    spawn([](platform::Platform p, std::string text, auto pasted) -> Task<void> {
-      *pasted = co_await Clipboard::paste(p, text);
-    }(p, text, pasted));
+    auto pasted = desktoptest::start(Clipboard::paste(p, text));
     ASSERT_TRUE(pumpUntil([&] { return app.text("entry") == text; }, 10000)) << app.text("entry");
     clock.advance(1);  // the application has fetched all it wanted
     ASSERT_EQ(*pasted, true);

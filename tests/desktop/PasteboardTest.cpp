@@ -16,6 +16,7 @@ namespace fs = std::filesystem;
 using desktoptest::FixtureApp;
 using desktoptest::pumpUntil;
 using desktoptest::readClipboard;
+using desktoptest::start;
 
 const std::string kText = "안녕하세요 clipboard 👋";
 const std::string kHtml = "<meta charset=utf-8><b>안녕</b>";
@@ -40,20 +41,6 @@ class ClipboardOnDesktop : public ::testing::Test {
   std::vector<std::string> ownerArgs() {
     return {"--clipboard=UTF8_STRING=" + (dir / "text").string() +
             ",text/html=" + (dir / "html").string() + ",image/png=" + (dir / "png").string()};
-  }
-
-  // A wait of the clipboard, run to its end: whether it has ended, and whether before its time.
-  struct Waiting {
-    bool done = false;
-    bool early = false;
-  };
-  std::shared_ptr<Waiting> start(Task<bool> wait) {
-    auto w = std::make_shared<Waiting>();
-    spawn([](Task<bool> t, std::shared_ptr<Waiting> w) -> Task<void> {
-      w->early = co_await std::move(t);
-      w->done = true;
-    }(std::move(wait), w));
-    return w;
   }
 
   fs::path dir;
@@ -126,12 +113,12 @@ TEST_F(ClipboardOnDesktop, ACopyWaitEndsWhenAnotherProgramTakesTheClipboard) {
   pb.clearContents();
   auto w = start(pb.awaitOwnerChange(clock, 0.12));
   pb.writeItems({{{platform::Pasteboard::kStringType, "Mirelo itself"}}});
-  EXPECT_FALSE(pumpUntil([&] { return w->done; }, 300)) << "Mirelo's own change ended it";
+  EXPECT_FALSE(pumpUntil([&] { return w->has_value(); }, 300)) << "Mirelo's own change ended it";
 
   FixtureApp owner({"--clipboard=UTF8_STRING=/dev/null"});
   ASSERT_TRUE(owner.ready());
-  ASSERT_TRUE(pumpUntil([&] { return w->done; }));
-  EXPECT_TRUE(w->early);
+  ASSERT_TRUE(pumpUntil([&] { return w->has_value(); }));
+  EXPECT_EQ(*w, true);
 }
 
 TEST_F(ClipboardOnDesktop, APasteWaitLastsUntilTheFetchesStop) {
@@ -140,14 +127,13 @@ TEST_F(ClipboardOnDesktop, APasteWaitLastsUntilTheFetchesStop) {
   auto w = start(pb.awaitFetch(clock, 1.0));
   EXPECT_NE(readClipboard("UTF8_STRING"), "-");
   clock.advance(0.05);
-  EXPECT_FALSE(w->done);
+  EXPECT_FALSE(*w);
   // A browser fetches a second time before it pastes: the wait starts again.
   EXPECT_NE(readClipboard("UTF8_STRING"), "-");
   clock.advance(0.05);
-  EXPECT_FALSE(w->done);
+  EXPECT_FALSE(*w);
   clock.advance(0.02);
-  EXPECT_TRUE(w->done);
-  EXPECT_TRUE(w->early);
+  EXPECT_EQ(*w, true);
 }
 
 }  // namespace

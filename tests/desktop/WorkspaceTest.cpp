@@ -18,12 +18,19 @@ class WorkspaceOnDesktop : public ::testing::Test {
   ManualClock clock{0};
 };
 
-TEST_F(WorkspaceOnDesktop, FrontmostApplicationFollowsTheFocusedWindow) {
+// The application in front follows the focused window; observers hear of each change of it and
+// of each application that ends, until they are removed.
+TEST_F(WorkspaceOnDesktop, FrontmostApplicationAndItsObservers) {
   desktoptest::FixtureApp withId({"--app-id=org.mirelo.TestMail"});
   desktoptest::FixtureApp plain({"--windows=editor"});
   ASSERT_TRUE(withId.ready() && plain.ready());
   linuxport::X11Workspace ws(clock);
   ASSERT_TRUE(ws.connected());
+  std::vector<int> activated, terminated;
+  ws.addActivationObserver(
+      [&](const platform::RunningApplication& a) { activated.push_back(a.pid); });
+  int token = ws.addTerminationObserver(
+      [&](const platform::RunningApplication& a) { terminated.push_back(a.pid); });
 
   ASSERT_TRUE(ws.activate(withId.pid()));
   auto front = ws.frontmostApplication();
@@ -31,46 +38,28 @@ TEST_F(WorkspaceOnDesktop, FrontmostApplicationFollowsTheFocusedWindow) {
   EXPECT_EQ(front->pid, withId.pid());
   EXPECT_EQ(front->bundleID, "org.mirelo.TestMail");
   EXPECT_EQ(front->name, "Mirelo_fixture");  // no desktop file: the WM_CLASS class
-
+  clock.advance(0.25);
   ASSERT_TRUE(ws.activate(plain.pid()));
   front = ws.frontmostApplication();
   ASSERT_TRUE(front);
   EXPECT_EQ(front->pid, plain.pid());
   EXPECT_EQ(front->bundleID, "mirelo_fixture");
+  clock.advance(0.25);
+  clock.advance(0.25);  // no change: no second notice
+  EXPECT_EQ(activated, (std::vector<int>{withId.pid(), plain.pid()}));
+  EXPECT_FALSE(ws.activate(999999));
 
   auto running = ws.runningApplications();
   EXPECT_EQ(
       std::count_if(running.begin(), running.end(),
                     [&](const auto& a) { return a.pid == withId.pid() || a.pid == plain.pid(); }),
       2);
-  EXPECT_FALSE(ws.activate(999999));
-}
-
-TEST_F(WorkspaceOnDesktop, TellsObserversAboutActivationAndTermination) {
-  desktoptest::FixtureApp first({"--windows=editor"});
-  desktoptest::FixtureApp second({"--windows=editor"});
-  ASSERT_TRUE(first.ready() && second.ready());
-  linuxport::X11Workspace ws(clock);
-  std::vector<int> activated, terminated;
-  ws.addActivationObserver(
-      [&](const platform::RunningApplication& a) { activated.push_back(a.pid); });
-  int token = ws.addTerminationObserver(
-      [&](const platform::RunningApplication& a) { terminated.push_back(a.pid); });
-
-  ws.activate(first.pid());
-  clock.advance(0.25);
-  ws.activate(second.pid());
-  clock.advance(0.25);
-  clock.advance(0.25);  // no change: no second notice
-  EXPECT_EQ(activated, (std::vector<int>{first.pid(), second.pid()}));
-
-  int gone = second.pid();
-  second.stop();
+  int gone = plain.pid();
+  plain.stop();
   clock.advance(0.25);
   EXPECT_EQ(terminated, std::vector<int>{gone});
-
   ws.removeObserver(token);
-  first.stop();
+  withId.stop();
   clock.advance(0.25);
   EXPECT_EQ(terminated, std::vector<int>{gone}) << "removed observers hear nothing";
 }
