@@ -2,14 +2,12 @@
 
 // A program a desktop test starts, with a pipe to it and one from it. While the test waits on
 // it the main loop keeps running: it may be serving this process's clipboard to the program.
-#include <fcntl.h>
 #include <glib.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <array>
 #include <cstdlib>
 #include <optional>
 #include <string>
@@ -31,31 +29,16 @@ class Child {
   Child(const Child&) = delete;
   Child& operator=(const Child&) = delete;
 
-  // Starts args[0] (found on the PATH) with the pipes on the program's fds `on` (what it reads,
-  // what it writes). When those are not its standard input and output, these go to the file log.
-  bool start(const std::vector<std::string>& args, std::array<int, 2> on = {0, 1},
-             const std::string& log = "", gchar** env = nullptr) {
+  // Starts args[0] (found on the PATH) with pipes to its standard input and output.
+  bool start(const std::vector<std::string>& args) {
     ::signal(SIGPIPE, SIG_IGN);  // a program that died must not take the tests with it
-    int in[2], out[2];
-    if (::pipe(in) != 0 || ::pipe(out) != 0) return false;
     std::vector<gchar*> argv;
     for (const auto& a : args)
       argv.push_back(const_cast<gchar*>(a.c_str()));
     argv.push_back(nullptr);
-    const bool standard = on[0] == 0;
-    const int logFd = standard ? -1 : ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    std::array<int, 2> source{in[0], out[1]};
-    const bool ok = g_spawn_async_with_pipes_and_fds(
-        nullptr, argv.data(), env, GSpawnFlags(G_SPAWN_DO_NOT_REAP_CHILD | G_SPAWN_SEARCH_PATH),
-        nullptr, nullptr, standard ? in[0] : -1, standard ? out[1] : logFd, logFd,
-        standard ? nullptr : source.data(), standard ? nullptr : on.data(), standard ? 0 : 2, &pid_,
-        nullptr, nullptr, nullptr, nullptr);
-    for (int fd : {in[0], out[1], logFd})
-      if (fd >= 0) ::close(fd);
-    in_ = in[1];
-    out_ = out[0];
-    if (!ok) pid_ = 0;
-    return ok;
+    return g_spawn_async_with_pipes(nullptr, argv.data(), nullptr,
+                                    GSpawnFlags(G_SPAWN_DO_NOT_REAP_CHILD | G_SPAWN_SEARCH_PATH),
+                                    nullptr, nullptr, &pid_, &in_, &out_, nullptr, nullptr);
   }
 
   int pid() const { return pid_; }
@@ -95,11 +78,7 @@ class Child {
     if (signal) ::kill(pid_, signal);
     int status = 0;
     for (int waited = 0; ::waitpid(pid_, &status, WNOHANG) != pid_; waited += 10) {
-      if (waited >= timeoutMs) {
-        ::kill(pid_, SIGKILL);
-        ::waitpid(pid_, &status, 0);
-        break;
-      }
+      if (waited == timeoutMs) ::kill(pid_, SIGKILL);  // and reaped on a later turn
       g_usleep(10000);
     }
     g_spawn_close_pid(pid_);

@@ -26,7 +26,15 @@ class ChromiumBrowser {
   // Starts the browser on url with a private profile below dir; its output goes to
   // dir/chromium.log. ready() tells whether its page answers.
   ChromiumBrowser(const std::filesystem::path& dir, const std::string& url) {
-    std::vector<std::string> args{kPath, "--user-data-dir=" + (dir / "profile").string()};
+    // The shell puts the pipes on fds 3 and 4.
+    std::vector<std::string> args{"sh",
+                                  "-c",
+                                  "log=$0; exec \"$@\" 3<&0 4>&1 </dev/null >\"$log\" 2>&1",
+                                  (dir / "chromium.log").string(),
+                                  "env",
+                                  "ACCESSIBILITY_ENABLED=1",
+                                  kPath,
+                                  "--user-data-dir=" + (dir / "profile").string()};
     std::istringstream flags(
         "--remote-debugging-pipe --password-store=basic --no-sandbox --disable-gpu --no-first-run "
         "--no-default-browser-check --disable-background-networking --disable-component-update "
@@ -35,10 +43,7 @@ class ChromiumBrowser {
     for (std::string flag; flags >> flag;)
       args.push_back(flag);
     args.push_back(url);
-    gchar** env = g_environ_setenv(g_get_environ(), "ACCESSIBILITY_ENABLED", "1", TRUE);
-    bool started = child_.start(args, {3, 4}, (dir / "chromium.log").string(), env);
-    g_strfreev(env);
-    ready_ = started && attach() && waitForPage(url, 30000);
+    ready_ = child_.start(args) && attach() && waitForPage(url, 30000);
   }
   ~ChromiumBrowser() {
     call("Browser.close", nlohmann::json::object(), 3000);
