@@ -8,7 +8,8 @@
 #include <fstream>
 
 #include "FixtureApp.h"
-#include "platform/linux/GtkPasteboard.h"
+#include "field/Clipboard.h"
+#include "platform/linux/LinuxDesktop.h"
 
 namespace {
 
@@ -45,7 +46,7 @@ class ClipboardOnDesktop : public ::testing::Test {
 
   fs::path dir;
   const std::string png = std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16) +
-                          std::string(5000, '\x07') + std::string(1, '\0');
+                          std::string(70000, '\x07') + std::string(1, '\0');
   ManualClock clock;
 };
 
@@ -72,6 +73,39 @@ TEST_F(ClipboardOnDesktop, SnapshotIsExactClearsAndOutlivesItsOwner) {
   EXPECT_EQ(pb.items(), snapshot);
   EXPECT_EQ(readClipboard("image/png"), base64(png));
   EXPECT_EQ(readClipboard("text/html"), base64(kHtml));
+}
+
+// It survives a hundred borrowings by copy and paste byte for byte. Their waits run on the
+// test's clock: only the application's answer ends them.
+TEST_F(ClipboardOnDesktop, SurvivesAHundredCopiesAndPastes) {
+  linuxport::LinuxDesktop desk;
+  std::vector<platform::PasteboardItem> before;
+  {
+    FixtureApp owner(ownerArgs());
+    ASSERT_TRUE(owner.ready());
+    before = desk.pasteboard.items();
+    desk.pasteboard.writeItems(before);  // Mirelo keeps serving it after the owner quits
+  }
+  ASSERT_EQ(before.size(), 1u);
+  FixtureApp app({"--entry=복사할 글"});
+  ASSERT_TRUE(app.ready());
+  platform::Platform p{clock,           desk.accessibility, desk.keyboard,
+                       desk.pasteboard, desk.workspace,     desk.defaults,
+                       desk.secrets,    desk.notifier,      desk.http,
+                       desk.ui,         desk.webViews,      desk.updater};
+  for (int i = 0; i < 100; ++i) {
+    app.select("entry", 0, 5);
+    ASSERT_EQ(desktoptest::runOnLoop(Clipboard::copySelection(p)), "복사할 글") << "round " << i;
+    ASSERT_EQ(desk.pasteboard.items(), before) << "after copy " << i;
+    app.select("entry", 0, 5);
+    const std::string text = "붙인 글 " + std::to_string(i);
+    auto pasted = start(Clipboard::paste(p, text));
+    ASSERT_TRUE(pumpUntil([&] { return app.text("entry") == text; }, 10000)) << app.text("entry");
+    clock.advance(1);  // the application has fetched all it wanted
+    ASSERT_EQ(*pasted, true);
+    ASSERT_EQ(desk.pasteboard.items(), before) << "after paste " << i;
+    app.set("entry", "복사할 글");
+  }
 }
 
 // STRING is Latin-1 and bare text/plain is ASCII: text they cannot hold is not offered there.
