@@ -1,4 +1,5 @@
-// The accessibility port against the GTK 3 fixture application, inside tests/desktop/session.
+// The accessibility port, and the field layer above it, against the GTK 3 fixture application,
+// inside tests/desktop/session.
 #include <gtest/gtest.h>
 #include <signal.h>
 
@@ -8,6 +9,7 @@
 
 #include "DesktopSession.h"
 #include "WalkOnlyAccessibility.h"
+#include "field/Insert.h"
 #include "platform/AXSnapshot.h"
 
 namespace {
@@ -34,6 +36,9 @@ class AtspiDesktop : public desktoptest::DesktopSession {
   }
   bool set(const ElementRef& e, const char* name, AXValue value) {
     return ax().setAttribute(e, name, value);
+  }
+  InsertResult write(const std::string& text, const FocusedField& field) {
+    return desktoptest::runOnLoop(Insert::write(desk->platform(), text, field));
   }
 
   // Pairs each snapshot node with the element the walk reaches at the same place, checking
@@ -133,7 +138,9 @@ TEST_F(AtspiDesktop, ReadsAndWritesAnEntryInUtf16Ranges) {
   EXPECT_EQ(failure().kind(), Focus::ReadFailure::Kind::empty);
 }
 
-TEST_F(AtspiDesktop, TextViewBoundsAndReplacementsAcrossAnEmoji) {
+// A text view read and written by a trigger, and through the port: bounds and replacements
+// across an emoji, and bounds of the text past it.
+TEST_F(AtspiDesktop, TextViewReadWrittenAndBoundsAcrossAnEmoji) {
   FixtureApp app({"--windows=editor", "--focus=text", "--text=가나다 😀 라마\n둘째 줄"});
   ASSERT_TRUE(app.ready());
   auto text = focusOn(app, "text", "AXTextArea");
@@ -155,6 +162,21 @@ TEST_F(AtspiDesktop, TextViewBoundsAndReplacementsAcrossAnEmoji) {
   EXPECT_EQ(end->width, 0);
   EXPECT_GT(end->x, secondLine->x);
   EXPECT_EQ(bounds(text, TextRange{4, 1}), emoji) << "half an emoji covers the whole of it";
+
+  app.select("text", 4, 7);  // "😀 라" in characters
+  auto field = read();
+  EXPECT_EQ(field.readMethod, FocusedField::ReadMethod::axSelected);
+  EXPECT_EQ(field.target(), "😀 라");
+  EXPECT_EQ(field.selectedRange, (TextRange{4, 4}));
+  app.select("text", 0, 0);
+  field = read();
+  EXPECT_EQ(field.readMethod, FocusedField::ReadMethod::axValue);
+  EXPECT_EQ(field.value, "가나다 😀 라마\n둘째 줄");
+  EXPECT_EQ(field.pid, app.pid());
+  auto result = write("다듬은 답글입니다 ✨", field);
+  ASSERT_TRUE(result.isInserted());
+  EXPECT_EQ(app.text("text"), "다듬은 답글입니다 ✨");
+  EXPECT_EQ(AppMemory::working(field.bundleID), result.method());
 
   std::string letter = "제목 없음\n\n두 번째 문단 🎉 끝";
   ASSERT_TRUE(set(text, "AXValue", letter));
@@ -233,6 +255,21 @@ TEST_F(AtspiDesktop, SnapshotWalkAndPageContextAgree) {
   EXPECT_FALSE(set(field.element, "AXValue", std::string("x")));
   EXPECT_FALSE(element(ax().systemWide(), "AXFocusedUIElement"));
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+}
+
+TEST_F(AtspiDesktop, LeavesTheAnswerOnTheClipboardWhenTheFieldIsGone) {
+  auto app = std::make_unique<FixtureApp>(std::vector<std::string>{"--entry=초안"});
+  ASSERT_TRUE(app->ready());
+  ASSERT_TRUE(focusOn(*app, "entry", "AXTextField"));
+  app->select("entry", 0, 0);
+  auto field = read();
+  app.reset();  // the user closed the window
+  FixtureApp other({"--entry=다른 앱"});
+  ASSERT_TRUE(other.ready());
+  desk->workspace.activate(other.pid());
+  auto result = write("남겨 둘 답글", field);
+  EXPECT_TRUE(result.isLeftOnClipboard());
+  EXPECT_EQ(desk->pasteboard.string(), "남겨 둘 답글");
 }
 
 // A stopped application never stalls the periodic checks, costs at most one bounded wait over
