@@ -37,8 +37,8 @@ class FixtureApp {
   }
   // A widget's text as the application sees it.
   std::string text(const std::string& widget) {
-    auto answer = command("dump");
-    return answer.empty() ? "" : nlohmann::json::parse(answer).value(widget, std::string());
+    auto answer = nlohmann::json::parse(command("text " + widget), nullptr, false);
+    return answer.is_string() ? answer.get<std::string>() : "";
   }
   void focus(const std::string& widget) { command("focus " + widget); }
   void select(const std::string& widget, int start, int end) {
@@ -46,6 +46,10 @@ class FixtureApp {
   }
   void set(const std::string& widget, const std::string& text) {
     command("set " + widget + " " + nlohmann::json(text).dump());
+  }
+  // Input for the terminal's program, as if typed.
+  void type(const std::string& widget, const std::string& text) {
+    command("type " + widget + " " + nlohmann::json(text).dump());
   }
   void stop() { child_.stop(SIGTERM); }
 

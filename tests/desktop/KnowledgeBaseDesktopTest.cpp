@@ -85,32 +85,6 @@ TEST_F(KnowledgeBase, AnErrorPageMakesTheEngineUnavailable) {
   EXPECT_EQ(engine->failureCount(), 1);
 }
 
-TEST_F(KnowledgeBase, SavesWaitWhileTheDashboardHoldsTheStorage) {
-  startEngine();
-  bool dashboard = true;
-  bridge->isDashboardActive = [&] { return dashboard; };
-  engine->ingest("대시보드가 열려 있을 때 배운 것", "제목", "", "ko");
-  EXPECT_EQ(engine->queue().size(), 1u);
-
-  // The dashboard takes the storage after the note went to the page: its save is refused.
-  int asked = 0;
-  bridge->isDashboardActive = [&] { return ++asked > 1; };
-  engine->ingest("저장 도중 잡힌 것", "제목", "", "ko");
-  ASSERT_TRUE(logged(Log::Level::notice, "타르노 적재를 미뤄둔다 (tarn-busy, 대기 2건)"));
-  EXPECT_FALSE(TarnStore::read(TarnStore::tarnFile())) << "nothing written while held";
-
-  bridge->isDashboardActive = [] { return false; };
-  engine->flushQueue();
-  ASSERT_TRUE(pumpUntil(
-      [&] {
-        auto text = TarnStore::read(TarnStore::tarnFile());
-        return text && text->find("저장 도중 잡힌 것") != std::string::npos &&
-               text->find("대시보드가 열려 있을 때") != std::string::npos;
-      },
-      20000));
-  EXPECT_TRUE(engine->queue().empty());
-}
-
 // A page with a same-origin and a cross-origin iframe: each frame asks for "usage" and posts a
 // "mireloHeadless" message; the results come back to the top page.
 const char* kFramesPage = R"(<!doctype html><meta charset="utf-8"><body><script>
