@@ -142,23 +142,22 @@ TEST_F(ClipboardOnDesktop, AHungOwnerCutsTheSnapshotShort) {
   EXPECT_TRUE(pb.lastItemsComplete());
 }
 
-TEST_F(ClipboardOnDesktop, ACopyWaitEndsWhenAnotherProgramTakesTheClipboard) {
+// A copy waits until another program takes the clipboard; a paste until the fetches stop.
+TEST_F(ClipboardOnDesktop, CopyAndPasteWaitForTheOtherProgram) {
   linuxport::GtkPasteboard pb;
   pb.clearContents();
   auto w = start(pb.awaitOwnerChange(clock, 0.12));
-  pb.writeItems({{{platform::Pasteboard::kStringType, "Mirelo itself"}}});
-  EXPECT_FALSE(pumpUntil([&] { return w->has_value(); }, 300)) << "Mirelo's own change ended it";
-
-  FixtureApp owner({"--clipboard=UTF8_STRING=/dev/null"});
-  ASSERT_TRUE(owner.ready());
-  ASSERT_TRUE(pumpUntil([&] { return w->has_value(); }));
-  EXPECT_EQ(*w, true);
-}
-
-TEST_F(ClipboardOnDesktop, APasteWaitLastsUntilTheFetchesStop) {
-  linuxport::GtkPasteboard pb;
   pb.writeItems({{{platform::Pasteboard::kStringType, "붙일 글"}}});
-  auto w = start(pb.awaitFetch(clock, 1.0));
+  EXPECT_FALSE(pumpUntil([&] { return w->has_value(); }, 300)) << "Mirelo's own change ended it";
+  {
+    FixtureApp owner({"--clipboard=UTF8_STRING=/dev/null"});
+    ASSERT_TRUE(owner.ready());
+    ASSERT_TRUE(pumpUntil([&] { return w->has_value(); }));
+    EXPECT_EQ(*w, true);
+  }
+
+  pb.writeItems({{{platform::Pasteboard::kStringType, "붙일 글"}}});
+  w = start(pb.awaitFetch(clock, 1.0));
   EXPECT_NE(readClipboard("UTF8_STRING"), "-");
   clock.advance(0.05);
   EXPECT_FALSE(*w);
