@@ -4,7 +4,6 @@
 #include <signal.h>
 
 #include <chrono>
-#include <cstdio>
 #include <functional>
 
 #include "DesktopSession.h"
@@ -181,7 +180,6 @@ TEST_F(AtspiDesktop, TextViewReadWrittenAndBoundsAcrossAnEmoji) {
   std::string letter = "제목 없음\n\n두 번째 문단 🎉 끝";
   ASSERT_TRUE(set(text, "AXValue", letter));
   EXPECT_EQ(app.text("text"), letter);
-  EXPECT_EQ(string(text, "AXValue"), letter);
   ASSERT_TRUE(set(text, "AXSelectedTextRange", TextRange{15, 4}));
   EXPECT_EQ(string(text, "AXSelectedText"), "🎉 끝");
   ASSERT_TRUE(set(text, "AXSelectedText", std::string("축하")));
@@ -312,15 +310,13 @@ TEST_F(AtspiDesktop, TrustedWhileTheRegistryListsApplicationsAndWakingIsBookkeep
   // The grant switches the desktop's accessibility on (this session's private HOME only).
   ASSERT_EQ(std::string(std::getenv("HOME")).rfind(std::getenv("MIRELO_SESSION_ROOT"), 0), 0u);
   EXPECT_TRUE(ax().isProcessTrusted(true));
-  FILE* p = popen(
+  gchar* enabled = nullptr;
+  ASSERT_TRUE(g_spawn_command_line_sync(
       "gdbus call --session --dest org.a11y.Bus --object-path /org/a11y/bus --method "
       "org.freedesktop.DBus.Properties.Get org.a11y.Status IsEnabled",
-      "r");
-  ASSERT_TRUE(p);
-  char out[128] = {0};
-  ASSERT_TRUE(fgets(out, sizeof out, p));
-  pclose(p);
-  EXPECT_EQ(std::string(out), "(<true>,)\n");
+      &enabled, nullptr, nullptr, nullptr));
+  EXPECT_STREQ(enabled, "(<true>,)\n");
+  g_free(enabled);
 
   auto other = ax().application(4242);
   EXPECT_EQ(ax().application(4242), other);

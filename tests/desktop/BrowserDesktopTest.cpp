@@ -4,7 +4,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "DesktopSession.h"
 #include "account/Settings.h"
@@ -30,24 +29,17 @@ class ChromiumBrowser {
   // Starts the browser on url with a private profile below dir; its output goes to
   // dir/chromium.log. ready() tells whether its page answers.
   ChromiumBrowser(const std::filesystem::path& dir, const std::string& url) {
-    // The shell puts the pipes on fds 3 and 4.
-    std::vector<std::string> args{"sh",
-                                  "-c",
-                                  "log=$0; exec \"$@\" 3<&0 4>&1 </dev/null >\"$log\" 2>&1",
-                                  (dir / "chromium.log").string(),
-                                  "env",
-                                  "ACCESSIBILITY_ENABLED=1",
-                                  kPath,
-                                  "--user-data-dir=" + (dir / "profile").string()};
-    std::istringstream flags(
+    // The shell puts the pipes on fds 3 and 4: $0 is the log, $1 the profile, $2 the page.
+    const std::string script =
+        std::string("exec env ACCESSIBILITY_ENABLED=1 ") + kPath +
+        " --user-data-dir=\"$1\" "
         "--remote-debugging-pipe --password-store=basic --no-sandbox --disable-gpu --no-first-run "
         "--no-default-browser-check --disable-background-networking --disable-component-update "
         "--disable-sync --disable-quic --disable-features=Translate,MediaRouter "
-        "--window-position=0,0 --window-size=1000,800");
-    for (std::string flag; flags >> flag;)
-      args.push_back(flag);
-    args.push_back(url);
-    ready_ = child_.start(args) && attach() && waitForPage(url, 30000);
+        "--window-position=0,0 --window-size=1000,800 \"$2\" 3<&0 4>&1 </dev/null >\"$0\" 2>&1";
+    ready_ = child_.start({"sh", "-c", script, (dir / "chromium.log").string(),
+                           (dir / "profile").string(), url}) &&
+             attach() && waitForPage(url, 30000);
   }
   ~ChromiumBrowser() {
     call("Browser.close", nlohmann::json::object(), 3000);
@@ -112,10 +104,7 @@ class ChromiumBrowser {
     nlohmann::json message{{"id", id}, {"method", method}, {"params", params}};
     if (!session_.empty()) message["sessionId"] = session_;
     if (!child_.write(message.dump() + '\0')) return std::nullopt;
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (std::chrono::steady_clock::now() < end) {
-      auto answer = child_.read('\0', timeoutMs);
-      if (!answer) return std::nullopt;
+    while (auto answer = child_.read('\0', timeoutMs)) {
       auto parsed = nlohmann::json::parse(*answer, nullptr, false);
       if (!parsed.is_object() || parsed.value("id", -1) != id) continue;
       if (parsed.contains("error")) return std::nullopt;
