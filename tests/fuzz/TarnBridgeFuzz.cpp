@@ -43,9 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   bridge.headlessWebView = &engineView;
   bridge.isDashboardActive = [flags] { return (flags & 4) != 0; };
   std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
-  auto parsed = JsonValue::parse(text);
-  Json body = parsed ? *parsed : Json(nullptr);
-  platform::ScriptMessage message{body,
+  platform::ScriptMessage message{JsonValue::parse(text).value_or(Json(nullptr)),
                                   (flags & 1) == 0,
                                   {"http", (flags & 8) ? "localhost" : "127.0.0.1", 8787},
                                   (flags & 2) ? &engineView : &dashboardView};
