@@ -4,7 +4,6 @@
 #include <signal.h>
 
 #include <chrono>
-#include <functional>
 
 #include "DesktopSession.h"
 #include "WalkOnlyAccessibility.h"

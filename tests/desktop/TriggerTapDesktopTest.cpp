@@ -3,10 +3,7 @@
 
 #include <cstdlib>
 #include <map>
-#include <memory>
-#include <optional>
-#include <utility>
-#include <vector>
+#include <string>
 
 #include "Child.h"
 #include "base/Log.h"
