@@ -143,6 +143,7 @@ TEST_F(HeadlessEngineTest, TeardownForgetsThePageAndTheHeldNotes) {
 
 TEST_F(HeadlessEngineTest, RetrievalPassesTheQueryAndReturnsTheKnowledge) {
   becomeReady();
+  const size_t timers = desk.clock.pendingTimers();
   auto result = start(engine.retrieve("  회의 자료\n", std::nullopt));
   ASSERT_EQ(view().calls.size(), 1u);
   EXPECT_EQ(view().calls[0].body, HeadlessEngine::kRetrievalScript);
@@ -155,6 +156,7 @@ TEST_F(HeadlessEngineTest, RetrievalPassesTheQueryAndReturnsTheKnowledge) {
   ASSERT_TRUE(*result);
   EXPECT_EQ(**result, knowledge);
   EXPECT_TRUE(logged(Log::Level::info, "타르노 검색: 지식 7자 · 사실 4자"));
+  EXPECT_EQ(desk.clock.pendingTimers(), timers);  // a finished call leaves no deadline behind
 }
 
 TEST_F(HeadlessEngineTest, RetrievalYieldsNothingOnEmptyQueryNullOrUncarriableResult) {
