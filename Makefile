@@ -66,7 +66,7 @@ bench: build
 screens: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS) --target mirelo_status_demo mirelo_icons
 	mkdir -p $(BUILD)/screens
-	tests/desktop/session $(BUILD)/tests/mirelo_status_demo --screens $(abspath $(BUILD))/screens
+	tests/desktop/session $(BUILD)/tools/screens/mirelo_status_demo --screens $(abspath $(BUILD))/screens
 
 # Mirelo on the stand-in backend (on Xvfb when there is no display).
 run: build

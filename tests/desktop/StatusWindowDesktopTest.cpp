@@ -33,7 +33,7 @@ class StatusDemo {
  public:
   explicit StatusDemo(std::vector<std::string> args) {
     const char* dir = std::getenv("MIRELO_BUILD_DIR");
-    std::string path = std::string(dir ? dir : ".") + "/tests/mirelo_status_demo";
+    std::string path = std::string(dir ? dir : ".") + "/tools/screens/mirelo_status_demo";
     std::vector<gchar*> argv{path.data()};
     for (auto& a : args)
       argv.push_back(a.data());
