@@ -67,13 +67,8 @@ class StatusDemo {
   std::string buffer_;
 };
 
-// One element of the window: its role, name and frame relative to the window's top left.
-struct Seen {
-  std::string role, name;
-  Rect frame;
-  AtspiAccessible* object = nullptr;
-};
-
+// The demo's window through AT-SPI: its elements found by role and name, their frames
+// relative to the window's top left, its buttons pressed.
 class StatusWindowDesktopTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -82,32 +77,21 @@ class StatusWindowDesktopTest : public ::testing::Test {
     atspi_init();
     atspi_set_timeout(2000, 2000);
   }
-  void TearDown() override { clear(); }
-  void clear() {
-    for (auto& s : seen)
-      g_object_unref(s.object);
-    seen.clear();
+  void TearDown() override {
+    if (window_) g_object_unref(window_);
   }
 
-  // The window's frame on screen; reads every showing element of the demo's window.
-  Rect read(StatusDemo& demo) {
-    clear();
-    Rect window;
+  // Finds the demo's window; returns its frame on screen.
+  Rect window(StatusDemo& demo) {
     AtspiAccessible* desktop = atspi_get_desktop(0);
-    for (int i = 0; i < atspi_accessible_get_child_count(desktop, nullptr); ++i) {
+    for (int i = 0; !window_ && i < atspi_accessible_get_child_count(desktop, nullptr); ++i) {
       AtspiAccessible* app = atspi_accessible_get_child_at_index(desktop, i, nullptr);
-      AtspiAccessible* frame = app && int(atspi_accessible_get_process_id(app, nullptr)) == demo.pid
-                                   ? atspi_accessible_get_child_at_index(app, 0, nullptr)
-                                   : nullptr;
-      if (frame) {
-        window = extents(frame);
-        walk(frame, window);
-        g_object_unref(frame);
-      }
+      if (app && int(atspi_accessible_get_process_id(app, nullptr)) == demo.pid)
+        window_ = atspi_accessible_get_child_at_index(app, 0, nullptr);
       if (app) g_object_unref(app);
     }
     g_object_unref(desktop);
-    return window;
+    return window_ ? extents(window_) : Rect{};
   }
   static Rect extents(AtspiAccessible* a) {
     AtspiComponent* c = atspi_accessible_get_component_iface(a);
@@ -117,55 +101,54 @@ class StatusWindowDesktopTest : public ::testing::Test {
     g_free(r);
     return out;
   }
-  void walk(AtspiAccessible* node, const Rect& window) {
-    for (int i = 0; i < atspi_accessible_get_child_count(node, nullptr); ++i) {
+  // The nth showing element under node with this role and name (a new reference), or null.
+  static AtspiAccessible* find(AtspiAccessible* node, const std::string& role,
+                               const std::string& name, int& nth) {
+    AtspiAccessible* found = nullptr;
+    for (int i = 0; !found && i < atspi_accessible_get_child_count(node, nullptr); ++i) {
       AtspiAccessible* child = atspi_accessible_get_child_at_index(node, i, nullptr);
       if (!child) continue;
       AtspiStateSet* states = atspi_accessible_get_state_set(child);
       if (atspi_state_set_contains(states, ATSPI_STATE_SHOWING)) {
-        gchar* role = atspi_accessible_get_role_name(child, nullptr);
-        gchar* name = atspi_accessible_get_name(child, nullptr);
-        Rect r = extents(child);
-        seen.push_back({role ? role : "", name ? name : "",
-                        Rect{r.x - window.x, r.y - window.y, r.width, r.height},
-                        static_cast<AtspiAccessible*>(g_object_ref(child))});
-        g_free(role);
-        g_free(name);
-        walk(child, window);
+        g_autofree gchar* r = atspi_accessible_get_role_name(child, nullptr);
+        g_autofree gchar* n = atspi_accessible_get_name(child, nullptr);
+        bool match = r && n && role == r && name == n && nth-- == 0;
+        found = match ? static_cast<AtspiAccessible*>(g_object_ref(child))
+                      : find(child, role, name, nth);
       }
       g_object_unref(states);
       g_object_unref(child);
     }
+    return found;
   }
-  const Seen* find(const std::string& role, const std::string& name, int nth = 0) {
-    for (const auto& s : seen)
-      if (s.role == role && s.name == name && nth-- == 0) return &s;
-    return nullptr;
-  }
+  // Where the element shows in the window; all -1 when it does not.
   Rect frameOf(const std::string& role, const std::string& name, int nth = 0) {
-    const Seen* s = find(role, name, nth);
-    EXPECT_TRUE(s) << role << " " << name;
-    return s ? s->frame : Rect{-1, -1, -1, -1};
+    AtspiAccessible* a = window_ ? find(window_, role, name, nth) : nullptr;
+    if (!a) return {-1, -1, -1, -1};
+    Rect r = extents(a), w = extents(window_);
+    g_object_unref(a);
+    return {r.x - w.x, r.y - w.y, r.width, r.height};
   }
   // Presses a button through its AT-SPI action; returns what the demo printed.
   std::string press(StatusDemo& demo, const std::string& name, int nth = 0) {
-    const Seen* s = find("push button", name, nth);
-    AtspiAction* action = s ? atspi_accessible_get_action_iface(s->object) : nullptr;
+    AtspiAccessible* button = window_ ? find(window_, "push button", name, nth) : nullptr;
+    AtspiAction* action = button ? atspi_accessible_get_action_iface(button) : nullptr;
+    if (button) g_object_unref(button);
     if (!action) return "no button " + name;
     atspi_action_do_action(action, 0, nullptr);
     g_object_unref(action);
     return demo.readLine(3000);
   }
 
-  std::vector<Seen> seen;
+  AtspiAccessible* window_ = nullptr;
 };
 
 TEST_F(StatusWindowDesktopTest, SignedInWithEverythingGranted) {
   StatusDemo demo({});
   ASSERT_TRUE(demo.ready);
-  Rect window = read(demo);
-  EXPECT_EQ(window.width, 360);
-  EXPECT_EQ(window.height, 265);
+  Rect frame = window(demo);
+  EXPECT_EQ(frame.width, 360);
+  EXPECT_EQ(frame.height, 265);
   EXPECT_EQ(frameOf("label", "Mirelo"), (Rect{56, 21, 140, 19}));
   EXPECT_EQ(frameOf("push button", "로그아웃"), (Rect{276, 22, 60, 17}));
   EXPECT_EQ(frameOf("push button", "Mirelo 열기"), (Rect{24, 76, 312, 40}));
@@ -178,23 +161,17 @@ TEST_F(StatusWindowDesktopTest, SignedInWithEverythingGranted) {
   EXPECT_EQ(press(demo, "로그아웃"), "pressed signOut");
   EXPECT_EQ(press(demo, "최근 기록"), "pressed showDiagnostics");
 
-  // The fill is drawn over the whole track; the window lays out again on its next turn.
-  auto fullWidth = [&] {
-    read(demo);
-    return std::count_if(seen.begin(), seen.end(), [](const Seen& s) {
-      return s.role == "drawing area" && s.frame == Rect{24, 159, 312, 4};
-    });
-  };
-  EXPECT_EQ(fullWidth(), 1) << "the track alone";
+  // The fill over the track: drawn at its width, and again on the window's next turn.
+  EXPECT_EQ(frameOf("drawing area", "", 1), (Rect{24, 159, 132, 4}));
   demo.command(R"(usage {"spentKrw":12500,"capKrw":10000})");
-  EXPECT_TRUE(pumpUntil([&] { return fullWidth() == 2; }));
+  EXPECT_TRUE(pumpUntil([&] { return frameOf("drawing area", "", 1) == Rect{24, 159, 312, 4}; }));
 }
 
 TEST_F(StatusWindowDesktopTest, SignedOutWithBothPermissionsMissingShrinksOnAGrant) {
   StatusDemo demo({"--signed-out", "--no-ax", "--no-input"});
   ASSERT_TRUE(demo.ready);
-  Rect window = read(demo);
-  EXPECT_EQ(window.height, 410);
+  Rect before = window(demo);
+  EXPECT_EQ(before.height, 410);
   EXPECT_EQ(frameOf("label", "아직 로그인 전입니다"), (Rect{24, 76, 312, 17}));
   EXPECT_EQ(frameOf("push button", "구글로 로그인"), (Rect{24, 100, 312, 40}));
   EXPECT_EQ(frameOf("label", "입력 모니터링"), (Rect{24, 180, 200, 17}));
@@ -208,10 +185,9 @@ TEST_F(StatusWindowDesktopTest, SignedOutWithBothPermissionsMissingShrinksOnAGra
   EXPECT_EQ(press(demo, "다시 켜기"), "pressed relaunch");
 
   EXPECT_EQ(demo.command("grant-ax"), "ok 370");
-  Rect shrunk;
-  EXPECT_TRUE(pumpUntil([&] { return (shrunk = read(demo)).height == 370; }));
-  EXPECT_EQ(shrunk.y, window.y) << "the top edge stays";
-  EXPECT_FALSE(find("label", "손쉬운 사용"));
+  EXPECT_TRUE(pumpUntil([&] { return window(demo).height == 370; }));
+  EXPECT_EQ(window(demo).y, before.y) << "the top edge stays";
+  EXPECT_EQ(frameOf("label", "손쉬운 사용").width, -1);
 }
 
 }  // namespace
