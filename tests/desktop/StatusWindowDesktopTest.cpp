@@ -7,7 +7,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
+#include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -19,7 +20,8 @@ namespace {
 
 using platform::Rect;
 
-// mirelo_status_demo on the session's display, driven one command line at a time.
+// mirelo_status_demo on the session's display, driven one command line at a time. It prints
+// one line at a time, each in one write, and only when asked or pressed.
 class StatusDemo {
  public:
   explicit StatusDemo(std::vector<std::string> args) {
@@ -29,42 +31,38 @@ class StatusDemo {
     for (auto& a : args)
       argv.push_back(a.data());
     argv.push_back(nullptr);
-    if (g_spawn_async_with_pipes(nullptr, argv.data(), nullptr, G_SPAWN_DO_NOT_REAP_CHILD, nullptr,
-                                 nullptr, &pid, &in_, &out_, nullptr, nullptr))
-      ready = readLine(10000).rfind("ready", 0) == 0;
+    int in = -1, out = -1;
+    if (!g_spawn_async_with_pipes(nullptr, argv.data(), nullptr, G_SPAWN_DO_NOT_REAP_CHILD, nullptr,
+                                  nullptr, &pid, &in, &out, nullptr, nullptr))
+      return;
+    in_ = fdopen(in, "w");
+    out_ = fdopen(out, "r");
+    ready = readLine(10000).rfind("ready", 0) == 0;
   }
   ~StatusDemo() {
     if (pid <= 0) return;
-    ::close(in_);
+    std::fclose(in_);
     ::kill(pid, SIGTERM);
     ::waitpid(pid, nullptr, 0);
-    ::close(out_);
+    std::fclose(out_);
   }
   std::string command(const std::string& line) {
-    std::string l = line + "\n";
-    return ::write(in_, l.data(), l.size()) == ssize_t(l.size()) ? readLine(5000) : "";
+    std::fprintf(in_, "%s\n", line.c_str());
+    std::fflush(in_);
+    return readLine(5000);
   }
   std::string readLine(int timeoutMs) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (buffer_.find('\n') == std::string::npos && std::chrono::steady_clock::now() < end) {
-      pollfd p{out_, POLLIN, 0};
-      char buf[4096];
-      ssize_t n = ::poll(&p, 1, 20) > 0 ? ::read(out_, buf, sizeof buf) : 0;
-      buffer_.append(buf, size_t(std::max<ssize_t>(n, 0)));
-    }
-    size_t nl = buffer_.find('\n');
-    if (nl == std::string::npos) return {};
-    std::string line = buffer_.substr(0, nl);
-    buffer_.erase(0, nl + 1);
-    return line;
+    pollfd p{fileno(out_), POLLIN, 0};
+    char line[512];
+    if (::poll(&p, 1, timeoutMs) <= 0 || !std::fgets(line, sizeof line, out_)) return {};
+    return std::string(line, std::strcspn(line, "\n"));
   }
 
   GPid pid = 0;
   bool ready = false;
 
  private:
-  int in_ = -1, out_ = -1;
-  std::string buffer_;
+  FILE *in_ = nullptr, *out_ = nullptr;
 };
 
 // The demo's window through AT-SPI: its elements found by role and name, their frames
