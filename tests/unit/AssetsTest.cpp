@@ -1,7 +1,6 @@
 #include "feedback/Assets.h"
 
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <fstream>
@@ -13,22 +12,19 @@ namespace fs = std::filesystem;
 // A data folder laid out as an installed one, filled file by file.
 class AssetsTest : public testing::Test {
  protected:
-  void SetUp() override {
-    dir = fs::temp_directory_path() / ("mirelo-assets-" + std::to_string(::getpid()));
-    fs::remove_all(dir);
-  }
+  void SetUp() override { fs::remove_all(dir); }
   void TearDown() override { fs::remove_all(dir); }
-  void put(const std::string& path, const std::string& bytes = "x") {
+  std::string put(const std::string& path, const std::string& bytes = "x") {
     fs::create_directories((dir / path).parent_path());
     std::ofstream(dir / path) << bytes;
+    return (dir / path).string();
   }
-  fs::path dir;
+  fs::path dir = fs::temp_directory_path() / ("mirelo-assets-" + std::to_string(::getpid()));
 };
 
 TEST_F(AssetsTest, TrayIconFallsBackToTheStockIconAndTheDimmedOneToTheFullOne) {
-  auto stock = Assets::menubar(dir);
-  EXPECT_EQ(stock.themePath, "");
-  EXPECT_EQ(stock.name, Assets::kStockTrayIcon);
+  EXPECT_EQ(Assets::menubar(dir).themePath, "");
+  EXPECT_EQ(Assets::menubar(dir).name, Assets::kStockTrayIcon);
   put("icons/mirelo-tray-symbolic.svg", "");  // empty files do not count
   EXPECT_EQ(Assets::menubar(dir).name, Assets::kStockTrayIcon);
   put("icons/mirelo-tray-symbolic.svg");
@@ -42,10 +38,10 @@ TEST_F(AssetsTest, TrayIconFallsBackToTheStockIconAndTheDimmedOneToTheFullOne) {
 
 TEST_F(AssetsTest, AppIconFallsBackToTheEmblemThenToNone) {
   EXPECT_FALSE(Assets::appIcon(dir));
-  put("emblem.png");
-  EXPECT_EQ(Assets::appIcon(dir), (dir / "emblem.png").string());
-  put("icons/hicolor/256x256/apps/com.mirelo.app.png");
-  EXPECT_EQ(Assets::appIcon(dir), (dir / "icons/hicolor/256x256/apps/com.mirelo.app.png").string());
+  std::string emblem = put("emblem.png");
+  EXPECT_EQ(Assets::appIcon(dir), emblem);
+  std::string png = put("icons/hicolor/256x256/apps/com.mirelo.app.png");
+  EXPECT_EQ(Assets::appIcon(dir), png);
 }
 
 }  // namespace
