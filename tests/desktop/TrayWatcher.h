@@ -58,7 +58,7 @@ class TrayWatcher {
         menuCall("GetLayout", g_variant_new("(ii@as)", 0, -1, g_variant_new_strv(nullptr, 0)));
     if (!reply) return out;
     g_autoptr(GVariant) root = g_variant_get_child_value(reply, 1);
-    describeChildren(root, "", out);
+    describe(root, "", out);
     return out;
   }
   // Clicks the first row with this label.
@@ -96,36 +96,33 @@ class TrayWatcher {
     }
     return callPumped(bus_, sender_, menuPath_, "com.canonical.dbusmenu", method, params);
   }
-  void describeChildren(GVariant* node, const std::string& indent, std::vector<std::string>& out) {
+  // Adds the visible children of a layout node as lines, each followed by its own children.
+  void describe(GVariant* node, const std::string& indent, std::vector<std::string>& out) {
     g_autoptr(GVariant) children = g_variant_get_child_value(node, 2);
     for (gsize i = 0; i < g_variant_n_children(children); ++i) {
       g_autoptr(GVariant) boxed = g_variant_get_child_value(children, i);
       g_autoptr(GVariant) child = g_variant_get_variant(boxed);
-      describe(child, indent, out);
+      g_autoptr(GVariant) props = g_variant_get_child_value(child, 1);
+      gboolean visible = TRUE, enabled = TRUE;
+      gint32 id = 0, state = 0;
+      const char *type = "", *label = "", *toggle = "";
+      g_variant_get_child(child, 0, "i", &id);
+      g_variant_lookup(props, "visible", "b", &visible);
+      g_variant_lookup(props, "enabled", "b", &enabled);
+      g_variant_lookup(props, "toggle-state", "i", &state);
+      g_variant_lookup(props, "type", "&s", &type);
+      g_variant_lookup(props, "label", "&s", &label);
+      g_variant_lookup(props, "toggle-type", "&s", &toggle);
+      if (!visible) continue;
+      if (std::string(type) == "separator") {
+        out.push_back(indent + "---");
+        continue;
+      }
+      std::string check = *toggle ? (state == 1 ? "[x] " : "[ ] ") : "";
+      out.push_back(indent + check + label + (enabled ? "" : " (off)"));
+      ids_.emplace_back(label, id);
+      describe(child, indent + "> ", out);
     }
-  }
-  void describe(GVariant* node, const std::string& indent, std::vector<std::string>& out) {
-    gint32 id = 0;
-    g_variant_get_child(node, 0, "i", &id);
-    g_autoptr(GVariant) props = g_variant_get_child_value(node, 1);
-    gboolean visible = TRUE, enabled = TRUE;
-    gint32 state = 0;
-    const char *type = "", *label = "", *toggle = "";
-    g_variant_lookup(props, "visible", "b", &visible);
-    g_variant_lookup(props, "enabled", "b", &enabled);
-    g_variant_lookup(props, "toggle-state", "i", &state);
-    g_variant_lookup(props, "type", "&s", &type);
-    g_variant_lookup(props, "label", "&s", &label);
-    g_variant_lookup(props, "toggle-type", "&s", &toggle);
-    if (!visible) return;
-    if (std::string(type) == "separator") {
-      out.push_back(indent + "---");
-      return;
-    }
-    std::string check = *toggle ? (state == 1 ? "[x] " : "[ ] ") : "";
-    out.push_back(indent + check + label + (enabled ? "" : " (off)"));
-    ids_.emplace_back(label, id);
-    describeChildren(node, indent + "> ", out);
   }
 
   GDBusNodeInfo* info_ = nullptr;
