@@ -17,6 +17,8 @@
   let postings = new Map();
   let keyCounts = [];
   let saving = 0;
+  // Changes whenever keyListOf does, so that an index saved by another version is rebuilt.
+  const indexKeys = 1;
 
   function tarn(body) {
     return window.mireloNative.post('mireloTarn', body);
@@ -65,10 +67,24 @@
     notes = list;
   }
 
+  // Takes the notes with the index saved alongside them, when it was built by these keys for
+  // these notes (as many, the same last one); says whether it did.
+  function adoptSavedIndex(list, saved) {
+    if (!saved || saved.keys !== indexKeys || !Array.isArray(saved.postings)) return false;
+    if (!Array.isArray(saved.keyCounts) || saved.keyCounts.length !== list.length) return false;
+    if (list.length && saved.lastId !== list[list.length - 1].id) return false;
+    postings = new Map(saved.postings);
+    keyCounts = saved.keyCounts;
+    notes = list;
+    return true;
+  }
+
   async function save() {
     saving++;
     try {
-      await tarn({type: 'save', json: JSON.stringify({version: 1, notes})});
+      const lastId = notes.length ? notes[notes.length - 1].id : null;
+      const saved = {keys: indexKeys, lastId, postings: [...postings], keyCounts};
+      await tarn({type: 'save', json: JSON.stringify({version: 1, notes, index: saved})});
     } finally {
       saving--;
     }
@@ -144,11 +160,15 @@
     return {status: 404};
   }
 
-  // Reads the stored knowledge base; resolves when the globals can be used.
+  // Reads the stored knowledge base; resolves when the globals can be used. A file without a
+  // usable index gets one, saved back so that later starts only parse it.
   async function load() {
     const reply = await tarn({type: 'load'});
     const parsed = reply && typeof reply.json === 'string' && reply.json ? JSON.parse(reply.json) : {};
-    replaceNotes(Array.isArray(parsed.notes) ? parsed.notes : []);
+    const list = Array.isArray(parsed.notes) ? parsed.notes : [];
+    if (adoptSavedIndex(list, parsed.index)) return;
+    replaceNotes(list);
+    if (list.length) save().catch(() => {});  // kept in memory all the same; saved again later
   }
 
   async function clear() {
