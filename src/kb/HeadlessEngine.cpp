@@ -28,9 +28,13 @@ bool carriable(const Json& value) {
   return true;
 }
 
+// Code points, not grapheme clusters: for a log line the two agree closely enough, and counting
+// clusters would load the text segmentation tables into memory just for it.
 long characters(const Json& object, const char* key) {
   auto text = JsonValue::string(object, key);
-  return text ? Text::characterCount(*text) : 0;
+  if (!text) return 0;
+  return std::count_if(text->begin(), text->end(),
+                       [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; });
 }
 
 }  // namespace
