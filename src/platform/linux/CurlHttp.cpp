@@ -126,13 +126,19 @@ std::string tooLargeText(size_t maxBodyBytes) {
 
 }  // namespace
 
-CurlHttp::CurlHttp(Clock& clock, size_t maxBodyBytes) : clock_(clock), maxBodyBytes_(maxBodyBytes) {
+CurlHttp::CurlHttp(Clock& clock, size_t maxBodyBytes)
+    : clock_(clock), maxBodyBytes_(maxBodyBytes) {}
+
+// Started with the first request: a process that never sends one loads no TLS library.
+void CurlHttp::startWorker() {
+  if (multi_) return;
   std::call_once(globalInit, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
   multi_ = curl_multi_init();
   worker_ = std::thread([this] { run(); });
 }
 
 CurlHttp::~CurlHttp() {
+  if (!multi_) return;
   {
     std::lock_guard lock(mutex_);
     stopping_ = true;
@@ -151,6 +157,7 @@ Task<HttpResponse> CurlHttp::send(HttpRequest request) {
   t->request = std::move(request);
   t->maxBodyBytes = maxBodyBytes_;
   Completion<HttpResponse> done = t->completion;
+  startWorker();
   {
     std::lock_guard lock(mutex_);
     queued_.push_back(std::move(t));

@@ -31,6 +31,7 @@ class CurlHttp : public platform::Http {
   struct Transfer;  // one request in flight, owned by the worker
 
  private:
+  void startWorker();
   void run();
   void startQueued();
   void finishDone();
