@@ -343,7 +343,7 @@ void AppDelegate::setupStatusItem(platform::StatusItem& item) {
 }
 
 void AppDelegate::setupStatusWindow(StatusWindow::WindowFactory makeWindow) {
-  statusWindow_ = std::make_unique<StatusWindow>(p_, std::move(makeWindow));
+  statusWindow_ = std::make_shared<StatusWindow>(p_, std::move(makeWindow));
   auto& w = *statusWindow_;
   w.onSignIn = [this] { signIn(); };
   w.onSignOut = [this] { signOut(); };
@@ -351,6 +351,7 @@ void AppDelegate::setupStatusWindow(StatusWindow::WindowFactory makeWindow) {
   w.onShowDiagnostics = [this] { showDiagnostics(); };
   w.onRelaunch = [this] { relaunchNow(); };
   w.isTapDead = [this] { return tapDead_; };
+  w.onTrustAnswer = [this](bool trusted) { statusBar_->noteTrust(trusted); };
 }
 
 void AppDelegate::signIn() {

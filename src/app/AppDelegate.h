@@ -132,5 +132,5 @@ class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
   bool tapDead_ = false;
   TriggerTap* trigger_ = nullptr;
   std::unique_ptr<StatusBar> statusBar_;
-  std::unique_ptr<StatusWindow> statusWindow_;
+  std::shared_ptr<StatusWindow> statusWindow_;
 };

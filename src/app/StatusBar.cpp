@@ -43,7 +43,7 @@ StatusBar::StatusBar(platform::Platform platform, AppDelegate& app) : p_(platfor
 StatusMenu::State StatusBar::state() {
   StatusMenu::State s;
   s.signedIn = Keychain::get(p_.secrets, Keychain::kSessionToken).has_value();
-  s.accessibilityTrusted = p_.accessibility.isProcessTrusted(false);
+  s.accessibilityTrusted = trusted_;
   s.inputMonitoringGranted = p_.keyboard.inputMonitoringGranted();
   s.secureInput = app_.trigger() && app_.trigger()->lastSecureInput();
   s.tapDead = app_.tapDead();
@@ -56,9 +56,31 @@ StatusMenu::State StatusBar::state() {
 
 void StatusBar::refresh() {
   if (!item_) return;
+  show();
+  checkTrust();
+}
+
+void StatusBar::show() {
   auto s = state();
   item_->setAppearance(!s.ready(), StatusMenu::tooltip(s));
   item_->setMenu(StatusMenu::rows(s, actions()));
+}
+
+void StatusBar::checkTrust() {
+  if (checkingTrust_) return;
+  checkingTrust_ = true;
+  // The bar lives as long as the delegate that owns it.
+  p_.accessibility.checkTrust([this, weak = app_.weak_from_this()](bool trusted) {
+    if (!weak.lock()) return;
+    checkingTrust_ = false;
+    noteTrust(trusted);
+  });
+}
+
+void StatusBar::noteTrust(bool trusted) {
+  if (trusted == trusted_) return;
+  trusted_ = trusted;
+  if (item_) show();
 }
 
 void StatusBar::rebuildMenu() {

@@ -18,10 +18,13 @@ class StatusBar {
   // The item that shows the look and the menu; it must outlive this.
   void attach(platform::StatusItem& item) { item_ = &item; }
 
+  // The accessibility trust as last answered (trusted until a first answer).
   StatusMenu::State state();
-  // Look and menu, from the state as it is now.
+  // Look and menu, from the state as it is now; asks for the trust and shows a changed answer.
   void refresh();
   void rebuildMenu();
+  // A trust answer got elsewhere (the status window's); shown when it changed.
+  void noteTrust(bool trusted);
 
   void signIn();
   void signOut();
@@ -32,8 +35,12 @@ class StatusBar {
 
  private:
   StatusMenu::Actions actions();
+  void show();
+  void checkTrust();
 
   platform::Platform p_;
   platform::StatusItem* item_ = nullptr;
   AppDelegate& app_;
+  bool trusted_ = true;
+  bool checkingTrust_ = false;
 };

@@ -84,15 +84,11 @@ Element named(Element e, const char* name) {
 StatusWindow::StatusWindow(platform::Platform platform, WindowFactory makeWindow)
     : p_(platform), makeWindow_(std::move(makeWindow)) {}
 
-StatusWindow::~StatusWindow() {
-  *alive_ = false;
-}
-
 StatusWindow::Shape StatusWindow::currentShape() {
   Shape s;
-  s.signedIn = Keychain::get(p_.secrets, Keychain::kSessionToken).has_value();
+  s.signedIn = signedIn_;
   s.needsInput = !p_.keyboard.inputMonitoringGranted();
-  s.needsAX = !p_.accessibility.isProcessTrusted(false);
+  s.needsAX = !trusted_.value_or(true);
   s.needsRelaunch = s.needsInput || (isTapDead && isTapDead());
   return s;
 }
@@ -188,17 +184,38 @@ void StatusWindow::show() {
   if (!window_) {
     window_ = makeWindow_();
     window_->onClose = [this] { refreshTimer_.stop(); };
-    rebuild(currentShape());
   }
+  refreshMarks();
   p_.ui.activateSelf();
   window_->present();
-  refreshMarks();
   loadUsage();
   startRefreshing();
 }
 
 void StatusWindow::refreshMarks() {
   if (!window_) return;
+  signedIn_ = Keychain::get(p_.secrets, Keychain::kSessionToken).has_value();
+  checkTrust();
+  applyShape();
+}
+
+void StatusWindow::checkTrust() {
+  if (checkingTrust_) return;
+  checkingTrust_ = true;
+  p_.accessibility.checkTrust([weak = weak_from_this()](bool trusted) {
+    if (auto self = weak.lock()) self->trustAnswered(trusted);
+  });
+}
+
+void StatusWindow::trustAnswered(bool trusted) {
+  checkingTrust_ = false;
+  trusted_ = trusted;
+  if (onTrustAnswer) onTrustAnswer(trusted);
+  // A closed window is brought up to date when it is shown again.
+  if (refreshing()) applyShape();
+}
+
+void StatusWindow::applyShape() {
   Shape shape = currentShape();
   if (!builtShape_ || shape != *builtShape_) rebuild(shape);
   window_->setText(kEmail, shape.signedIn ? "" : "아직 로그인 전입니다");
@@ -219,7 +236,7 @@ void StatusWindow::tapPrimary() {
 
 void StatusWindow::loadUsage() {
   if (!Keychain::get(p_.secrets, Keychain::kSessionToken)) return;
-  spawn([](StatusWindow* self, std::shared_ptr<bool> alive, platform::Platform p) -> Task<void> {
+  spawn([](std::weak_ptr<StatusWindow> weak, platform::Platform p) -> Task<void> {
     std::string text = "—";
     double percent = 0;
     try {
@@ -236,8 +253,8 @@ void StatusWindow::loadUsage() {
       text = "—";
       percent = 0;
     }
-    if (*alive) self->showUsage(text, percent * kMeterWidth / 100);
-  }(this, alive_, p_));
+    if (auto self = weak.lock()) self->showUsage(text, percent * kMeterWidth / 100);
+  }(weak_from_this(), p_));
 }
 
 void StatusWindow::showUsage(const std::string& text, double fill) {
@@ -253,5 +270,8 @@ void StatusWindow::setMessage(const std::string& text, bool isError) {
 }
 
 void StatusWindow::startRefreshing() {
-  refreshTimer_.start(p_.clock, kRefreshSeconds, true, [this] { refreshMarks(); });
+  refreshTimer_.start(p_.clock, kRefreshSeconds, true, [this] {
+    checkTrust();
+    applyShape();
+  });
 }

@@ -12,9 +12,10 @@
 
 // The small status and onboarding window: sign-in state, the primary action, the month's
 // usage, the missing permissions, the relaunch hint, how to use the trigger key and the latest
-// message. Its content is rebuilt whenever what it must show changes, checked every second
-// while it is open.
-class StatusWindow {
+// message. Its content is rebuilt whenever what it must show changes: the session is read when
+// the window is shown and on refreshMarks(), the accessibility trust asked every second while
+// it is open. Owned by a shared_ptr: late answers hold it weakly.
+class StatusWindow : public std::enable_shared_from_this<StatusWindow> {
  public:
   using WindowFactory = std::function<std::unique_ptr<platform::FormWindow>()>;
 
@@ -29,15 +30,16 @@ class StatusWindow {
   static constexpr double kRefreshSeconds = 1.0;
 
   StatusWindow(platform::Platform platform, WindowFactory makeWindow);
-  ~StatusWindow();
   StatusWindow(const StatusWindow&) = delete;
   StatusWindow& operator=(const StatusWindow&) = delete;
 
   void show();
+  // Reads the session again and asks for the trust: the state may have changed.
   void refreshMarks();
   void loadUsage();
   void setMessage(const std::string& text, bool isError);
 
+  // From the session as last read and the trust as last answered.
   Shape currentShape();
   // The content for a shape and the stored trigger key, and its height.
   std::vector<platform::FormWindow::Element> buildContent(const Shape& shape, double& height);
@@ -48,11 +50,16 @@ class StatusWindow {
   std::function<void()> onSignIn, onSignOut, onOpenDashboard, onOpenInputMonitoring,
       onOpenAccessibility, onShowDiagnostics, onRelaunch;
   std::function<bool()> isTapDead;
+  // Every trust answer the window gets.
+  std::function<void(bool)> onTrustAnswer;
   // The header image; the header stays empty without one.
   std::optional<std::string> appIcon;
 
  private:
   void rebuild(const Shape& shape);
+  void applyShape();
+  void checkTrust();
+  void trustAnswered(bool trusted);
   void tapPrimary();
   void startRefreshing();
   void showUsage(const std::string& text, double fill);
@@ -66,6 +73,8 @@ class StatusWindow {
   double contentHeight_ = 520;
   bool signedInForPrimary_ = false;
   bool primaryTitled_ = false;
-  // Usage answers that arrive after this window is gone find the flag cleared.
-  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+  bool signedIn_ = false;
+  // Unknown until the first answer, and then shown as trusted.
+  std::optional<bool> trusted_;
+  bool checkingTrust_ = false;
 };

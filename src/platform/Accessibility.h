@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -70,6 +71,9 @@ class Accessibility {
 
   // Whether this program may use the accessibility interface; with prompt, asks the user.
   virtual bool isProcessTrusted(bool prompt) = 0;
+  // The same question as isProcessTrusted(false), for what asks it again and again: answer is
+  // called later on the main context (never from within this call), after a bounded wait.
+  virtual void checkTrust(std::function<void(bool)> answer) = 0;
 
   // What waking an application's accessibility tree does here, for the diagnosis.
   virtual std::string wakeDescription(bool browser) {

@@ -31,6 +31,7 @@ class WalkOnlyAccessibility : public platform::Accessibility {
     return inner_.isAttributeSettable(e, name);
   }
   bool isProcessTrusted(bool prompt) override { return inner_.isProcessTrusted(prompt); }
+  void checkTrust(std::function<void(bool)> answer) override { inner_.checkTrust(answer); }
   std::unique_ptr<platform::AXSnapshot> snapshot(const platform::ElementRef&) override {
     return nullptr;
   }

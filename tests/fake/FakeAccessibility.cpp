@@ -91,7 +91,8 @@ FakeElement& FakeElement::addChild(const std::shared_ptr<FakeElement>& child) {
   return *this;
 }
 
-FakeAccessibility::FakeAccessibility() : systemWideElement(FakeElement::make("system-wide")) {}
+FakeAccessibility::FakeAccessibility(Clock* clock)
+    : systemWideElement(FakeElement::make("system-wide")), clock_(clock) {}
 
 platform::ElementRef FakeAccessibility::application(std::int32_t pid) {
   auto& app = applications[pid];
@@ -138,6 +139,11 @@ std::optional<bool> FakeAccessibility::isAttributeSettable(const platform::Eleme
   auto* e = asFake(element);
   if (!e || e->failing.count(std::string(name))) return std::nullopt;
   return e->settable.count(std::string(name)) > 0;
+}
+
+void FakeAccessibility::checkTrust(std::function<void(bool)> answer) {
+  ++trustChecks;
+  clock_->schedule(trustDelay, [this, answer = std::move(answer)] { answer(trusted); });
 }
 
 std::unique_ptr<platform::AXSnapshot> FakeAccessibility::snapshot(

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Clock.h"
 #include "platform/Accessibility.h"
 
 namespace fake {
@@ -37,7 +38,8 @@ class FakeElement : public platform::Element, public std::enable_shared_from_thi
 
 class FakeAccessibility : public platform::Accessibility {
  public:
-  FakeAccessibility();
+  // Trust checks are answered on clock (required only by tests that check trust).
+  explicit FakeAccessibility(Clock* clock = nullptr);
 
   platform::ElementRef systemWide() override { return systemWideElement; }
   platform::ElementRef application(std::int32_t pid) override;
@@ -51,6 +53,8 @@ class FakeAccessibility : public platform::Accessibility {
   std::optional<bool> isAttributeSettable(const platform::ElementRef& element,
                                           std::string_view name) override;
   bool isProcessTrusted(bool) override { return trusted; }
+  // Answers with trusted as it is trustDelay seconds later.
+  void checkTrust(std::function<void(bool)> answer) override;
   // Only with snapshots on: the tree of element's top ancestor as the attributes hold it now.
   std::unique_ptr<platform::AXSnapshot> snapshot(const platform::ElementRef& element) override;
 
@@ -60,10 +64,15 @@ class FakeAccessibility : public platform::Accessibility {
   std::shared_ptr<FakeElement> systemWideElement;
   std::map<std::int32_t, std::shared_ptr<FakeElement>> applications;
   bool trusted = true;
+  double trustDelay = 0;
+  int trustChecks = 0;
   int calls = 0;  // every attribute call, for tests that require none
   bool snapshots = false;
   int snapshotReads = 0;           // every read of a snapshot's attribute
   bool snapshotReadsFail = false;  // every read of a snapshot's attribute fails
+
+ private:
+  Clock* clock_;
 };
 
 }  // namespace fake

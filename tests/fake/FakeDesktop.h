@@ -19,7 +19,7 @@ namespace fake {
 // The whole in-memory desktop on a manual clock.
 struct FakeDesktop {
   ManualClock clock;
-  FakeAccessibility accessibility;
+  FakeAccessibility accessibility{&clock};
   FakeKeyboardEvents keyboard{clock};
   FakePasteboard pasteboard;
   FakeWorkspace workspace;

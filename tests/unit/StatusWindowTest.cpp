@@ -25,7 +25,7 @@ class StatusWindowTest : public testing::Test {
     };
   }
   void open() {
-    window.show();
+    window->show();
     desk.clock.runPending();
   }
   fake::FakeFormWindow& shown() { return *made; }
@@ -37,18 +37,18 @@ class StatusWindowTest : public testing::Test {
 
   fake::FakeDesktop desk;
   fake::FakeFormWindow* made = nullptr;
-  StatusWindow window{desk.platform(), [this] {
-                        auto w = std::make_unique<fake::FakeFormWindow>();
-                        made = w.get();
-                        return w;
-                      }};
+  std::shared_ptr<StatusWindow> window = std::make_shared<StatusWindow>(desk.platform(), [this] {
+    auto w = std::make_unique<fake::FakeFormWindow>();
+    made = w.get();
+    return w;
+  });
 };
 
 TEST_F(StatusWindowTest, GrantWhileOpenRebuildsWithinASecondAndClosingStopsTheChecks) {
   desk.accessibility.trusted = false;
   open();
   EXPECT_EQ(shown().height, 265 + 18 + 40 + 34);
-  window.setMessage("안내", true);
+  window->setMessage("안내", true);
   EXPECT_EQ(shown().find("message")->color, Palette::bad);
   desk.accessibility.trusted = true;
   desk.clock.advance(1.0);
@@ -62,6 +62,31 @@ TEST_F(StatusWindowTest, GrantWhileOpenRebuildsWithinASecondAndClosingStopsTheCh
   EXPECT_EQ(shown().contents, contents);
   open();
   EXPECT_TRUE(shown().find("다시 켜기"));
+}
+
+TEST_F(StatusWindowTest, TrustIsAskedOneAtATimeAndALateAnswerFindsNoWindow) {
+  desk.accessibility.trustDelay = 2.5;  // a bus slower than the refresh
+  desk.accessibility.trusted = false;
+  open();
+  EXPECT_EQ(shown().height, 265) << "shown at once, as trusted until the answer";
+  desk.clock.advance(2.0);
+  EXPECT_EQ(desk.accessibility.trustChecks, 1);
+  desk.clock.advance(0.5);
+  EXPECT_EQ(shown().height, 265 + 18 + 40 + 34);
+  desk.clock.advance(0.5);
+  EXPECT_EQ(desk.accessibility.trustChecks, 2);
+  window.reset();
+  desk.clock.advance(3.0);
+}
+
+TEST_F(StatusWindowTest, SessionIsReadWhenShownAndOnRefreshNotByTheTimer) {
+  open();
+  Keychain::remove(desk.secrets, Keychain::kSessionToken);
+  desk.clock.advance(2.0);
+  EXPECT_EQ(shown().find("primary")->text, "Mirelo 열기");
+  window->refreshMarks();  // what a sign-out or a 401 calls
+  EXPECT_EQ(shown().find("primary")->text, "구글로 로그인");
+  EXPECT_FALSE(shown().find("usageValue"));
 }
 
 TEST_F(StatusWindowTest, UsageFigures) {
@@ -80,7 +105,7 @@ TEST_F(StatusWindowTest, UsageFigures) {
   open();
   for (const auto& c : cases) {
     usage(c.body, c.status);
-    window.loadUsage();
+    window->loadUsage();
     desk.clock.runPending();
     EXPECT_EQ(shown().find("usageValue")->text, c.text) << c.body.dump();
     EXPECT_DOUBLE_EQ(frameOf("meterFill").width, c.fill) << c.body.dump();
@@ -89,8 +114,8 @@ TEST_F(StatusWindowTest, UsageFigures) {
 
 TEST_F(StatusWindowTest, PrimaryActionIsChosenAtTheClick) {
   int signIns = 0, dashboards = 0;
-  window.onSignIn = [&] { ++signIns; };
-  window.onOpenDashboard = [&] { ++dashboards; };
+  window->onSignIn = [&] { ++signIns; };
+  window->onOpenDashboard = [&] { ++dashboards; };
   open();
   shown().find("primary")->action();
   Keychain::remove(desk.secrets, Keychain::kSessionToken);  // a 401 ended the session
@@ -98,7 +123,7 @@ TEST_F(StatusWindowTest, PrimaryActionIsChosenAtTheClick) {
   EXPECT_EQ(dashboards, 1);
   EXPECT_EQ(signIns, 1);
   shown().find("최근 기록")->action();  // no callback: inert
-  window.loadUsage();
+  window->loadUsage();
   EXPECT_EQ(desk.http.requests.size(), 1u) << "no usage asked for while signed out";
 }
 

@@ -41,7 +41,7 @@ struct Demo {
   fake::FakeDesktop desk;
   linuxport::GtkUi gtkUi;
   linuxport::GtkFormWindow* window = nullptr;
-  std::unique_ptr<StatusWindow> status;
+  std::shared_ptr<StatusWindow> status;
   std::string usageBody = R"({"spentKrw":4250,"capKrw":10000,"plan":"free"})";
 
   Demo(bool signedIn, bool ax, bool input) {
@@ -51,7 +51,7 @@ struct Demo {
     desk.http.handler = [this](const platform::HttpRequest&) {
       return platform::HttpResponse{200, {}, usageBody};
     };
-    status = std::make_unique<StatusWindow>(desk.platform(), [this] {
+    status = std::make_shared<StatusWindow>(desk.platform(), [this] {
       auto w = std::make_unique<linuxport::GtkFormWindow>("Mirelo", StatusWindow::kWidth,
                                                           Palette::cream);
       window = w.get();

@@ -248,6 +248,10 @@ bool AtspiAccessibility::isProcessTrusted(bool prompt) {
   return available_ && AtspiTrust::trusted(prompt);
 }
 
+void AtspiAccessibility::checkTrust(std::function<void(bool)> answer) {
+  AtspiTrust::check(available_, std::move(answer));
+}
+
 std::string AtspiAccessibility::wakeDescription(bool) {
   return AtspiTrust::wakeDescription();
 }

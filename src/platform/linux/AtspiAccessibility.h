@@ -48,6 +48,7 @@ class AtspiAccessibility : public platform::Accessibility {
   // first turns org.a11y.Status.IsEnabled on (a persistent setting of the user's desktop, read
   // by browsers and Qt when they start): call it with prompt only on the user's grant.
   bool isProcessTrusted(bool prompt) override;
+  void checkTrust(std::function<void(bool)> answer) override;
   // The element's application read with one bulk cache fetch (AtspiSnapshot).
   std::unique_ptr<platform::AXSnapshot> snapshot(const platform::ElementRef& element) override;
   // Waking is bookkeeping only here; the diagnosis shows whether browsers will expose a tree.

@@ -3,6 +3,8 @@
 #include <atspi/atspi.h>
 #include <gio/gio.h>
 
+#include <utility>
+
 #include "platform/linux/AtspiCalls.h"
 #include "platform/linux/SessionBus.h"
 
@@ -67,7 +69,113 @@ GDBusConnection* sessionBus() {
   return bus;
 }
 
+// One asynchronous check: the launcher's address, a connection to that bus, the registry's
+// child count. Deleted by finish(), which answers once.
+struct Check {
+  std::function<void(bool)> answer;
+  GCancellable* cancellable = g_cancellable_new();
+  guint deadline = 0;
+  GDBusConnection* registryBus = nullptr;
+
+  ~Check() {
+    if (deadline) g_source_remove(deadline);
+    if (registryBus) {
+      g_dbus_connection_close(registryBus, nullptr, nullptr, nullptr);
+      g_object_unref(registryBus);
+    }
+    g_object_unref(cancellable);
+  }
+};
+
+void finish(Check* check, bool trusted) {
+  auto answer = std::move(check->answer);
+  delete check;
+  answer(trusted);
+}
+
+GVariant* replyOf(GObject* source, GAsyncResult* result) {
+  GError* error = nullptr;
+  GVariant* reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &error);
+  failed(error);
+  return reply;
+}
+
+void onChildCount(GObject* source, GAsyncResult* result, gpointer data) {
+  auto* check = static_cast<Check*>(data);
+  GVariant* reply = replyOf(source, result);
+  if (!reply) return finish(check, false);
+  GVariant* inner = nullptr;
+  g_variant_get(reply, "(v)", &inner);
+  bool listed = g_variant_is_of_type(inner, G_VARIANT_TYPE_INT32) && g_variant_get_int32(inner) > 0;
+  g_variant_unref(inner);
+  g_variant_unref(reply);
+  finish(check, listed);
+}
+
+void onRegistryBus(GObject*, GAsyncResult* result, gpointer data) {
+  auto* check = static_cast<Check*>(data);
+  GError* error = nullptr;
+  check->registryBus = g_dbus_connection_new_for_address_finish(result, &error);
+  if (failed(error) || !check->registryBus) return finish(check, false);
+  g_dbus_connection_call(check->registryBus, "org.a11y.atspi.Registry",
+                         "/org/a11y/atspi/accessible/root", "org.freedesktop.DBus.Properties",
+                         "Get", g_variant_new("(ss)", "org.a11y.atspi.Accessible", "ChildCount"),
+                         G_VARIANT_TYPE("(v)"), G_DBUS_CALL_FLAGS_NO_AUTO_START, kBusTimeoutMs,
+                         check->cancellable, onChildCount, check);
+}
+
+void onAddress(GObject* source, GAsyncResult* result, gpointer data) {
+  auto* check = static_cast<Check*>(data);
+  GVariant* reply = replyOf(source, result);
+  if (!reply) return finish(check, false);
+  const gchar* address = nullptr;
+  g_variant_get(reply, "(&s)", &address);
+  if (address && *address) {
+    auto flags = GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                      G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION);
+    g_dbus_connection_new_for_address(address, flags, nullptr, check->cancellable, onRegistryBus,
+                                      check);
+  }
+  bool asked = address && *address;
+  g_variant_unref(reply);
+  if (!asked) finish(check, false);
+}
+
+void onSessionBus(GObject*, GAsyncResult* result, gpointer data) {
+  auto* check = static_cast<Check*>(data);
+  GError* error = nullptr;
+  GDBusConnection* bus = g_bus_get_finish(result, &error);
+  if (failed(error) || !bus) return finish(check, false);
+  g_dbus_connection_call(bus, "org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus", "GetAddress",
+                         nullptr, G_VARIANT_TYPE("(s)"), G_DBUS_CALL_FLAGS_NONE, kBusTimeoutMs,
+                         check->cancellable, onAddress, check);
+  g_object_unref(bus);
+}
+
+// Cancels what the check waits for; the cancelled step then answers false.
+gboolean onDeadline(gpointer data) {
+  auto* check = static_cast<Check*>(data);
+  check->deadline = 0;
+  g_cancellable_cancel(check->cancellable);
+  return G_SOURCE_REMOVE;
+}
+
+gboolean answerUntrusted(gpointer data) {
+  finish(static_cast<Check*>(data), false);
+  return G_SOURCE_REMOVE;
+}
+
 }  // namespace
+
+void check(bool available, std::function<void(bool)> answer) {
+  auto* check = new Check{std::move(answer)};
+  if (!available || !linuxport::sessionBusReachable()) {
+    g_idle_add(answerUntrusted, check);
+    return;
+  }
+  check->deadline = g_timeout_add(kCheckTimeoutMs, onDeadline, check);
+  g_bus_get(G_BUS_TYPE_SESSION, check->cancellable, onSessionBus, check);
+}
 
 bool busAnswers() {
   GDBusConnection* bus = sessionBus();
