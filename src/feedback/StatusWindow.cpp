@@ -88,7 +88,7 @@ StatusWindow::Shape StatusWindow::currentShape() {
   Shape s;
   s.signedIn = signedIn_;
   s.needsInput = !p_.keyboard.inputMonitoringGranted();
-  s.needsAX = !trusted_.value_or(true);
+  s.needsAX = !trusted_;
   s.needsRelaunch = s.needsInput || (isTapDead && isTapDead());
   return s;
 }

@@ -74,7 +74,7 @@ class StatusWindow : public std::enable_shared_from_this<StatusWindow> {
   bool signedInForPrimary_ = false;
   bool primaryTitled_ = false;
   bool signedIn_ = false;
-  // Unknown until the first answer, and then shown as trusted.
-  std::optional<bool> trusted_;
+  // As last answered; trusted until a first answer.
+  bool trusted_ = true;
   bool checkingTrust_ = false;
 };
