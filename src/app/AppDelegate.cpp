@@ -350,6 +350,8 @@ void AppDelegate::setupStatusWindow(StatusWindow::WindowFactory makeWindow) {
   w.onOpenDashboard = [this] { showDashboard(); };
   w.onShowDiagnostics = [this] { showDiagnostics(); };
   w.onRelaunch = [this] { relaunchNow(); };
+  w.onUndo = [this] { undoLastWrite(); };
+  w.canUndo = [this] { return canUndo(); };
   w.isTapDead = [this] { return tapDead_; };
   w.onTrustAnswer = [this](bool trusted) { statusBar_->noteTrust(trusted); };
 }

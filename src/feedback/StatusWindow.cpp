@@ -90,6 +90,7 @@ StatusWindow::Shape StatusWindow::currentShape() {
   s.needsInput = !p_.keyboard.inputMonitoringGranted();
   s.needsAX = !trusted_;
   s.needsRelaunch = s.needsInput || (isTapDead && isTapDead());
+  s.canUndo = canUndo && canUndo();
   return s;
 }
 
@@ -166,7 +167,15 @@ std::vector<Element> StatusWindow::buildContent(const Shape& shape, double& heig
   y += 50;
   out.push_back(button(ButtonStyle::link, {24, y, 88, 20}, "최근 기록",
                        relay(&StatusWindow::onShowDiagnostics)));
-  out.push_back(named(wrapping({116, y - 6, 220, 32}, "", 11), kMessage));
+  if (shape.canUndo) {
+    // The message, usually beside the link, moves to a line of its own below the two links.
+    out.push_back(button(ButtonStyle::link, {116, y, 160, 20}, "방금 고친 글 되돌리기",
+                         relay(&StatusWindow::onUndo)));
+    y += kUndoLineHeight;
+    out.push_back(named(wrapping({24, y - 6, 312, 32}, "", 11), kMessage));
+  } else {
+    out.push_back(named(wrapping({116, y - 6, 220, 32}, "", 11), kMessage));
+  }
   height = y + 28;
   return out;
 }

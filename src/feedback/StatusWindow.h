@@ -22,12 +22,14 @@ class StatusWindow : public std::enable_shared_from_this<StatusWindow> {
   // What the content is built for.
   struct Shape {
     bool signedIn = false, needsInput = false, needsAX = false, needsRelaunch = false;
+    bool canUndo = false;
     bool operator==(const Shape&) const = default;
   };
 
   static constexpr double kWidth = 360;
   static constexpr double kMeterWidth = 312;
   static constexpr double kRefreshSeconds = 1.0;
+  static constexpr double kUndoLineHeight = 28;
 
   StatusWindow(platform::Platform platform, WindowFactory makeWindow);
   StatusWindow(const StatusWindow&) = delete;
@@ -48,8 +50,8 @@ class StatusWindow : public std::enable_shared_from_this<StatusWindow> {
   bool refreshing() const { return refreshTimer_.active(); }
 
   std::function<void()> onSignIn, onSignOut, onOpenDashboard, onOpenInputMonitoring,
-      onOpenAccessibility, onShowDiagnostics, onRelaunch;
-  std::function<bool()> isTapDead;
+      onOpenAccessibility, onShowDiagnostics, onRelaunch, onUndo;
+  std::function<bool()> isTapDead, canUndo;
   // Every trust answer the window gets.
   std::function<void(bool)> onTrustAnswer;
   // The header image; the header stays empty without one.

@@ -127,4 +127,25 @@ TEST_F(StatusWindowTest, PrimaryActionIsChosenAtTheClick) {
   EXPECT_EQ(desk.http.requests.size(), 1u) << "no usage asked for while signed out";
 }
 
+TEST_F(StatusWindowTest, AnUndoLinkStandsBesideTheLogWhileAWriteCanBeTakenBack) {
+  bool canUndo = false;
+  int undos = 0;
+  window->canUndo = [&] { return canUndo; };
+  window->onUndo = [&] { ++undos; };
+  open();
+  EXPECT_FALSE(shown().find("방금 고친 글 되돌리기"));
+  canUndo = true;
+  window->refreshMarks();
+  EXPECT_EQ(shown().height, 265 + StatusWindow::kUndoLineHeight);
+  Rect log = frameOf("최근 기록"), undo = frameOf("방금 고친 글 되돌리기");
+  EXPECT_EQ(undo.y, log.y);
+  EXPECT_GT(undo.x, log.x + log.width);
+  EXPECT_GT(frameOf("message").y, log.y + log.height) << "the message moves below";
+  shown().find("방금 고친 글 되돌리기")->action();
+  EXPECT_EQ(undos, 1);
+  canUndo = false;
+  window->refreshMarks();
+  EXPECT_EQ(shown().height, 265);
+}
+
 }  // namespace

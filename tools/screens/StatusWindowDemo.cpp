@@ -10,6 +10,7 @@
 #include <gtk/gtk.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -23,7 +24,6 @@
 #include "platform/linux/GtkFormWindow.h"
 #include "platform/linux/GtkUi.h"
 #include "platform/linux/IndicatorStatusItem.h"
-#include "platform/linux/LinuxDefaults.h"
 
 namespace {
 
@@ -57,7 +57,9 @@ struct Demo {
       window = w.get();
       return w;
     });
-    status->appIcon = Assets::appIcon(linuxport::LinuxDefaults::standardInfoFile().parent_path());
+    // The build tree's share/mirelo, two levels above this tool.
+    auto exe = std::filesystem::read_symlink("/proc/self/exe");
+    status->appIcon = Assets::appIcon(exe.parent_path() / "../../share/mirelo");
     const std::pair<std::function<void()> StatusWindow::*, const char*> buttons[] = {
         {&StatusWindow::onSignIn, "signIn"},
         {&StatusWindow::onSignOut, "signOut"},
@@ -159,6 +161,12 @@ int screens(const std::string& dir) {
     demo.status->setMessage("답글을 만들지 못했어요", true);
     shoot(around(demo.window->widget()), dir + "/status-signed-in.png");
     shootTrayMenu(demo, dir + "/tray-menu.png");
+    demo.status->canUndo = [] { return true; };
+    demo.status->refreshMarks();
+    demo.status->loadUsage();
+    demo.settle();
+    demo.status->setMessage("글이 이미 바뀌어서 되돌리지 않았어요", false);
+    shoot(around(demo.window->widget()), dir + "/status-undo.png");
   }
   // The caret panel and a flash, on the real panels.
   ManualClock clock;
