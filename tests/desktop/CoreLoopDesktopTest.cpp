@@ -4,12 +4,14 @@
 
 #include "DesktopSession.h"
 #include "StandInBackend.h"
+#include "TrayWatcher.h"
 #include "account/Keychain.h"
 #include "account/Settings.h"
 #include "app/AppDelegate.h"
 #include "kb/HeadlessEngine.h"
 #include "kb/TarnBridge.h"
 #include "kb/TarnStore.h"
+#include "platform/linux/IndicatorStatusItem.h"
 #include "trigger/TriggerTap.h"
 
 namespace {
@@ -106,6 +108,37 @@ TEST_F(CoreLoop, ATapRewritesAnswersAndNeverWritesIntoATerminal) {
       << app.text("terminal");
   EXPECT_EQ(app.text("terminal").find("^C"), std::string::npos);
   EXPECT_EQ(app.text("terminal").find("stand-in"), std::string::npos);
+}
+
+// A rewrite is taken back from the tray menu byte for byte; one the user has edited since is
+// left alone, and the original goes to the clipboard instead.
+TEST_F(CoreLoop, ARewriteIsTakenBackFromTheTrayMenu) {
+  const std::string draft = "내일 회의 자료 좀 봐줘 😀  고마워요";
+  const std::string rewritten = "[stand-in rewrite] " + draft;
+  FixtureApp app({"--windows=editor", "--entry=" + draft});
+  ASSERT_TRUE(app.ready());
+  linuxport::IndicatorStatusItem item("", "mirelo-tray", "mirelo-tray-dimmed");
+  delegate->setupStatusItem(item);
+  desktoptest::TrayWatcher tray;
+  ASSERT_TRUE(pumpUntil([&] { return tray.registered(); }, 5000));
+  for (bool editedSince : {false, true}) {
+    SCOPED_TRACE(editedSince);
+    focusInFront(app, "entry", "AXTextField");
+    app.select("entry", 0, 0);
+    tapRightAlt();
+    ASSERT_TRUE(pumpUntil([&] { return app.text("entry") == rewritten; }, 10000))
+        << app.text("entry");
+    ASSERT_TRUE(pumpUntil([&] { return !delegate->inFlight(); }));
+    if (editedSince) app.set("entry", rewritten + "!");
+    ASSERT_TRUE(pumpUntil([&] { return tray.click("방금 고친 글 되돌리기"); }));
+    ASSERT_TRUE(pumpUntil([&] { return !delegate->inFlight() && !delegate->canUndo(); }));
+    if (editedSince) {
+      EXPECT_EQ(app.text("entry"), rewritten + "!");
+      EXPECT_EQ(desk->pasteboard.string(), draft);
+    } else {
+      EXPECT_EQ(app.text("entry"), draft);
+    }
+  }
 }
 
 }  // namespace
