@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "DesktopSession.h"
+#include "WalkOnlyAccessibility.h"
 #include "account/Settings.h"
 #include "field/Insert.h"
 
@@ -152,6 +153,28 @@ constexpr const char* kMailPage = R"html(<!doctype html>
 </body></html>
 )html";
 
+// Webmail as it is built: nothing but <div>s and <span>s, the older mail quoted in a
+// <blockquote>, the composer a contenteditable <div>.
+constexpr const char* kWebmailPage = R"html(<!doctype html>
+<html lang="ko"><head><meta charset="utf-8"><title>받은 편지함</title></head>
+<body><div class="app">
+<div class="thread"><div class="message">
+<div class="from"><span class="name">김민수</span> <span>&lt;minsu@example.com&gt;</span></div>
+<div class="subject"><span>회의 자료 검토 부탁드립니다</span></div>
+<div class="body">
+<div>안녕하세요, 다음 주 발표에 쓸 회의 자료를 첨부했습니다.</div>
+<div>수치가 맞는지 <b>금요일까지</b> 한 번 확인해 주실 수 있을까요?</div>
+<div>감사합니다. 김민수 드림</div>
+<div>첨부: <a href="#">회의자료.pdf</a></div>
+<div class="quote"><div>2026년 12월 1일 (월) 오후 3:00, 이서연 &lt;seoyeon@example.com&gt;님이 작성:</div>
+<blockquote><div>지난주에 말씀드린 회의 일정은 다음 주 화요일 오전 열 시로 확정되었습니다.</div>
+<div>참석이 어려우시면 미리 알려 주세요.</div></blockquote></div>
+</div></div></div>
+<div class="reply"><div>답장</div>
+<div id="composer" contenteditable="true" style="min-height:8em"></div></div>
+</div></body></html>
+)html";
+
 std::string byId(const std::string& id) {
   return "document.getElementById(" + nlohmann::json(id).dump() + ")";
 }
@@ -165,6 +188,7 @@ class BrowserDesktop : public desktoptest::DesktopSession {
     fs::create_directories(dir);
     std::ofstream(dir / "form.html") << kFormPage;
     std::ofstream(dir / "mail.html") << kMailPage;
+    std::ofstream(dir / "webmail.html") << kWebmailPage;
     browser = std::make_unique<ChromiumBrowser>(dir, url("form.html"));
   }
   static void TearDownTestSuite() { browser.reset(); }
@@ -261,6 +285,26 @@ TEST_F(BrowserDesktop, PageContextOfTheMailPage) {
   auto f = failure();
   ASSERT_EQ(f.kind(), Focus::ReadFailure::Kind::empty) << f.what();
   expectTestMail(PageContext::read(desk->accessibility, desk->clock, f.field()));
+}
+
+// Chromium folds the nested <div>s away: each block of words is a section over one text leaf
+// per inline run, the blockquote a "block quote" of such sections, the composer an editable
+// section; each block reads as one line, its words once, on the bulk and the walking path.
+TEST_F(BrowserDesktop, PageContextOfAWebmailThread) {
+  open("webmail.html");
+  focusField("composer", "AXTextArea");
+  auto f = failure();
+  ASSERT_EQ(f.kind(), Focus::ReadFailure::Kind::empty) << f.what();
+  auto reading = PageContext::read(desk->accessibility, desk->clock, f.field());
+  expectTestMail(reading);
+  ASSERT_TRUE(reading);
+  EXPECT_NE(reading->text.find("\n수치가 맞는지 금요일까지 한 번 확인해 주실 수 있을까요?\n"),
+            std::string::npos)
+      << reading->text;
+  EXPECT_EQ(reading->text.find("금요일까지"), reading->text.rfind("금요일까지"));
+  EXPECT_NE(reading->text.find("회의자료.pdf"), std::string::npos) << "the link inside a block";
+  desktoptest::WalkOnlyAccessibility walkOnly(desk->accessibility);
+  EXPECT_EQ(PageContext::read(walkOnly, desk->clock, f.field()), reading);
 }
 
 }  // namespace

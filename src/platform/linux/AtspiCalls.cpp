@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/linux/AtspiRoles.h"
+#include "platform/linux/AtspiTextAccess.h"
 
 namespace AtspiCalls {
 
@@ -79,7 +80,12 @@ std::optional<std::string> mappedRole(AtspiAccessible* a) {
     return AtspiRoles::States{bool(atspi_state_set_contains(set->get(), ATSPI_STATE_EDITABLE)),
                               bool(atspi_state_set_contains(set->get(), ATSPI_STATE_MULTI_LINE))};
   };
-  return AtspiRoles::mapped(*role, states, [a] { return objectAttributeValue(a, "xml-roles"); });
+  auto text = [a]() -> std::optional<std::string> {
+    auto t = textOf(a);
+    return t ? AtspiTextAccess::wholeText(t.get()) : std::nullopt;
+  };
+  return AtspiRoles::mapped(
+      *role, states, [a] { return objectAttributeValue(a, "xml-roles"); }, text);
 }
 
 std::optional<platform::Rect> toRect(AtspiRect* r, GError*& error) {

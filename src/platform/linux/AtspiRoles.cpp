@@ -1,14 +1,18 @@
 #include "platform/linux/AtspiRoles.h"
 
+#include <string_view>
+
 #include "platform/AXNames.h"
 
 namespace AtspiRoles {
 
 namespace {
 
+constexpr std::string_view kObjectReplacement = "\xEF\xBF\xBC";
+
 std::optional<std::string> textRole(AtspiRole role,
                                     const std::function<std::optional<States>()>& states,
-                                    const std::function<std::optional<std::string>()>& xmlRoles) {
+                                    const Lazy& xmlRoles, const Lazy& text) {
   auto s = states();
   if (!s) return std::nullopt;
   if (s->editable) {
@@ -21,22 +25,27 @@ std::optional<std::string> textRole(AtspiRole role,
     return platform::AXRoleName::kTextField;
   }
   // Read-only text shows a message rather than taking one.
-  if (role == ATSPI_ROLE_SECTION) return platform::AXRoleName::kGroup;
+  if (role == ATSPI_ROLE_SECTION && !isTextBlock(text())) return platform::AXRoleName::kGroup;
   return platform::AXRoleName::kStaticText;
 }
 
 }  // namespace
 
+bool isTextBlock(const std::optional<std::string>& text) {
+  if (!text || text->find(kObjectReplacement) != std::string::npos) return false;
+  return text->find_first_not_of(" \t\r\n") != std::string::npos;
+}
+
 std::optional<std::string> mapped(AtspiRole role,
                                   const std::function<std::optional<States>()>& states,
-                                  const std::function<std::optional<std::string>()>& xmlRoles) {
+                                  const Lazy& xmlRoles, const Lazy& text) {
   switch (role) {
     case ATSPI_ROLE_INVALID:
       return std::nullopt;
     case ATSPI_ROLE_TEXT:
     case ATSPI_ROLE_ENTRY:
     case ATSPI_ROLE_SECTION:
-      return textRole(role, states, xmlRoles);
+      return textRole(role, states, xmlRoles, text);
     case ATSPI_ROLE_PASSWORD_TEXT:
       return platform::AXRoleName::kSecureTextField;
     case ATSPI_ROLE_TERMINAL:

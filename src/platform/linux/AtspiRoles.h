@@ -16,12 +16,19 @@ struct States {
   bool multiLine = false;
 };
 
+using Lazy = std::function<std::optional<std::string>()>;
+
 // Absent for an invalid role, or a text-like one whose states are absent (a defunct object).
 // states is asked only for text-like roles; xmlRoles (the "xml-roles" object attribute) only
-// for editable single-line entries.
+// for editable single-line entries; text (the whole text) only for read-only sections.
 std::optional<std::string> mapped(AtspiRole role,
                                   const std::function<std::optional<States>()>& states,
-                                  const std::function<std::optional<std::string>()>& xmlRoles);
+                                  const Lazy& xmlRoles, const Lazy& text);
+
+// A read-only section reads as text when its own text is all there is inside: a browser's
+// <div> of words holds them again in child text leaves, while any child object of its own
+// stands in its text as U+FFFC.
+bool isTextBlock(const std::optional<std::string>& text);
 
 // Password fields and terminals never give their text away: a password is a secret, and a
 // terminal's text is its whole scroll-back (its selection is copied instead).

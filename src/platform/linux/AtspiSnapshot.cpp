@@ -210,37 +210,56 @@ bool AtspiSnapshot::ancestorsListed() const {
   return items_[top].path == kRootPath;
 }
 
+// Roles that depend on more than the cache holds (an editable entry's "xml-roles", a read-only
+// section's text) are mapped again once those are read in bulk.
 bool AtspiSnapshot::mapRoles() {
-  std::vector<int> searchable;  // editable entries whose role depends on their "xml-roles"
+  std::vector<int> searchable, sections;
   for (size_t i = 0; i < items_.size(); ++i) {
     const Item& item = items_[i];
-    bool asked = false;
     nodes_[i].role = AtspiRoles::mapped(
         item.role, [&] { return statesOf(item); },
         [&]() -> std::optional<std::string> {
-          asked = true;
+          searchable.push_back(static_cast<int>(i));
+          return std::nullopt;
+        },
+        [&]() -> std::optional<std::string> {
+          if (item.text) sections.push_back(static_cast<int>(i));
           return std::nullopt;
         });
-    if (asked) searchable.push_back(static_cast<int>(i));
   }
-  if (searchable.empty()) return true;
-  std::vector<std::optional<std::string>> xmlRoles(searchable.size());
+  auto xmlRoles = attributes(searchable, "xml-roles");
+  auto sectionTexts = texts(sections);
+  if (!xmlRoles || !sectionTexts) return false;
+  auto remap = [&](int n, const std::optional<std::string>& xml,
+                   const std::optional<std::string>& text) {
+    nodes_[n].role = AtspiRoles::mapped(
+        items_[n].role, [&] { return statesOf(items_[n]); }, [&] { return xml; },
+        [&] { return text; });
+  };
+  for (size_t k = 0; k < searchable.size(); ++k)
+    remap(searchable[k], (*xmlRoles)[k], std::nullopt);
+  for (size_t k = 0; k < sections.size(); ++k) {
+    const auto& value = (*sectionTexts)[k];
+    auto* text = value ? std::get_if<std::string>(&*value) : nullptr;
+    remap(sections[k], std::nullopt, text ? std::optional<std::string>(*text) : std::nullopt);
+  }
+  return true;
+}
+
+std::optional<std::vector<std::optional<std::string>>> AtspiSnapshot::attributes(
+    const std::vector<int>& nodes, const char* key) {
+  std::vector<std::optional<std::string>> values(nodes.size());
+  if (nodes.empty()) return values;
   DBusBatch batch(bus_, busName_, timeoutMs_);
   bool ok = batch.run(
-      searchable.size(),
+      nodes.size(),
       [&](size_t k) {
-        return DBusBatch::call(items_[searchable[k]].path.c_str(), "org.a11y.atspi.Accessible",
+        return DBusBatch::call(items_[nodes[k]].path.c_str(), "org.a11y.atspi.Accessible",
                                "GetAttributes");
       },
-      [&](size_t k, DBusMessage* reply) {
-        xmlRoles[k] = AtspiReplies::attribute(reply, "xml-roles");
-      });
-  for (size_t k = 0; ok && k < searchable.size(); ++k) {
-    const Item& item = items_[searchable[k]];
-    nodes_[searchable[k]].role = AtspiRoles::mapped(
-        item.role, [&] { return statesOf(item); }, [&] { return xmlRoles[k]; });
-  }
-  return ok;
+      [&](size_t k, DBusMessage* reply) { values[k] = AtspiReplies::attribute(reply, key); });
+  if (!ok) return std::nullopt;
+  return values;
 }
 
 std::optional<AtspiSnapshot::Values> AtspiSnapshot::read(const std::vector<int>& nodes,

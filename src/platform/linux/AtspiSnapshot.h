@@ -44,6 +44,8 @@ class AtspiSnapshot : public platform::AXSnapshot {
   int childFor(const std::pair<std::string, std::string>& ref, int parent, std::vector<int>& added);
   bool describe(const std::vector<int>& added);
   bool mapRoles();
+  std::optional<std::vector<std::optional<std::string>>> attributes(const std::vector<int>& nodes,
+                                                                    const char* key);
   bool ancestorsListed() const;
   std::optional<Values> texts(const std::vector<int>& nodes);
   std::optional<Values> frames(const std::vector<int>& nodes);
