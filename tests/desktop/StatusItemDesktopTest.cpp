@@ -12,6 +12,7 @@
 #include "fake/FakeDesktop.h"
 #include "fake/RecordingKnowledgeBase.h"
 #include "platform/linux/IndicatorStatusItem.h"
+#include "trigger/TriggerTap.h"
 
 namespace desktoptest {
 namespace {
@@ -80,6 +81,38 @@ TEST_F(StatusItemDesktopTest, ExportedMenuAndClicksThroughTheBus) {
   lines = clickUntil("로그아웃", "구글로 로그인");
   EXPECT_EQ(std::count(lines.begin(), lines.end(), "로그아웃"), 0);
   EXPECT_FALSE(Keychain::get(desk.secrets, Keychain::kSessionToken));
+}
+
+// What stops the trigger shows as the tray sees it, most pressing first, and comes and goes
+// with the state.
+TEST_F(StatusItemDesktopTest, TheStatusRowFollowsTheStateOnTheBus) {
+  TriggerTap tap{desk.clock, desk.keyboard, desk.workspace};
+  app->attachTrigger(tap);
+  ASSERT_TRUE(tap.start());
+  tray = std::make_unique<TrayWatcher>();
+  ASSERT_TRUE(pumpUntil([&] { return tray->registered(); }, 5000));
+  auto showing = [&](const std::string& line) {
+    desk.clock.advance(2.1);  // the trigger's secure-input watch looks
+    app->refreshStatusIcon();
+    desk.clock.runPending();  // the trust answer
+    return pumpUntil([&] {
+      Lines lines = tray->lines();
+      return std::count(lines.begin(), lines.end(), line) == 1;
+    });
+  };
+  desk.accessibility.trusted = false;
+  EXPECT_TRUE(showing("손쉬운 사용 권한이 필요합니다"));
+  app->setTapDead(true);
+  EXPECT_TRUE(showing("단축키가 적용되지 않았습니다 — 다시 켜기"));
+  desk.keyboard.secureInput = true;
+  EXPECT_TRUE(showing("보안 입력 중 — 일시 정지됨 (off)"));
+  desk.keyboard.secureInput = false;
+  app->setTapDead(false);
+  desk.accessibility.trusted = true;
+  desk.defaults.set(Settings::kTriggerMode, Json("x"));  // a value no mode has reads as single
+  EXPECT_TRUE(showing("> [x] 한 번 누르기"));
+  EXPECT_TRUE(showing("입력창에서 오른쪽 Alt 를 한 번 누르면 고쳐 씁니다 (off)"));
+  EXPECT_EQ(tray->lines().size(), 16u) << "no status row once nothing stops the trigger";
 }
 
 }  // namespace
