@@ -83,15 +83,15 @@ void X11KeyboardEvents::reenable() {
 }
 
 bool X11KeyboardEvents::inputMonitoringGranted() {
-  if (xinput2_) return true;
+  if (xinput2_) return *xinput2_;
   bool lost = false;
   Display* display = X11Connection::open(&lost);
-  if (!display) return false;
+  if (!display) return false;  // no answer: asked again next time
   int opcode, event, error, major = 2, minor = 0;
   xinput2_ = XQueryExtension(display, "XInputExtension", &opcode, &event, &error) &&
              XIQueryVersion(display, &major, &minor) == Success && major >= 2;
   X11Connection::close(display);
-  return xinput2_;
+  return *xinput2_;
 }
 
 bool X11KeyboardEvents::secureInputEnabled() {

@@ -3,6 +3,7 @@
 #include <array>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "base/Async.h"
@@ -87,7 +88,8 @@ class X11KeyboardEvents : public platform::KeyboardEvents {
   Timer shortcutWait_;
   SessionLockWatch lock_;
   std::array<std::string, 8> keysyms_;
-  bool xinput2_ = false;
+  // The server's answer once it gave one: its extensions do not change while it runs.
+  std::optional<bool> xinput2_;
 };
 
 }  // namespace linuxport
