@@ -6,7 +6,7 @@ FUZZ_BUILD ?= build-fuzz
 FUZZ_RUNS ?= 20000
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build build-asan build-tsan test test-normal test-asan test-tsan fuzz bench run screens clean format
+.PHONY: all deps build build-asan build-tsan test test-normal test-asan test-tsan fuzz bench run package screens clean format
 
 all: build
 
@@ -71,6 +71,10 @@ screens: deps $(BUILD)/build.ninja
 # Mirelo on the stand-in backend (on Xvfb when there is no display).
 run: build
 	BUILD=$(BUILD) scripts/run
+
+# A .deb of the normal build, in $(BUILD); its Depends come from the libraries it links.
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
