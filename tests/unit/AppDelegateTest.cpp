@@ -296,7 +296,10 @@ TEST_F(AppDelegateTest, NotifyFlashesPostsAndSetsTheStatusLine) {
   EXPECT_EQ(statusLines, (std::vector<std::pair<std::string, bool>>{{"본문", true}, {"", false}}));
 
   EXPECT_EQ(desk.ui.panels.at(0)->texts, (Lines{"본문"}));
-  EXPECT_EQ(desk.ui.openPanels().at(0)->texts, (Lines{"제목만"}));
+  desk.clock.advance(2.99);
+  EXPECT_EQ(desk.ui.openPanels().at(0)->texts, (Lines{"제목만"}));  // the second replaced the first
+  desk.clock.advance(0.01);
+  EXPECT_TRUE(desk.ui.openPanels().empty());
 }
 
 TEST_F(AppDelegateTest, AnUnreadableFieldIsRecordedAndNamesTheApplication) {
