@@ -135,7 +135,6 @@ TEST_F(AppDelegateTest, ADraftIsRewrittenInPlaceWithKnowledgeAboutItsEnd) {
   ASSERT_EQ(kb->retrievals.size(), 1u);
   EXPECT_EQ(kb->retrievals[0].query, std::string(600, 'b'));
   EXPECT_FALSE(kb->retrievals[0].recipient);
-  EXPECT_TRUE(logged(Level::info, "트리거 → Editor 에서 AX 값으로 700자 읽음, 서버 요청"));
   ASSERT_EQ(Diagnostics::entries().size(), 1u);
   EXPECT_EQ(entryLine(), "Editor · 읽기 AX 값 · 쓰기 AX 값 치환");
   EXPECT_TRUE(desk.notifier.posted.empty());
@@ -218,7 +217,6 @@ TEST_F(AppDelegateTest, TranslatingSendsTheInstructionWithoutKnowledgeAndNeedsAT
   EXPECT_TRUE(kb->retrievals.empty());
   EXPECT_TRUE(sent["/generate"].empty());
   EXPECT_EQ(editor.text, "a");
-  EXPECT_TRUE(logged(Level::notice, "트리거 실행 (zel 번역)"));
   EXPECT_EQ(caretPanels().at(0)->texts.at(0), "zel 번역.");
   const std::string message =
       "번역할 글이 없습니다 / 번역할 글을 입력창에 쓰거나 드래그해 선택한 뒤 눌러보세요.";
@@ -228,7 +226,6 @@ TEST_F(AppDelegateTest, TranslatingSendsTheInstructionWithoutKnowledgeAndNeedsAT
 TEST_F(AppDelegateTest, APlaceholderDraftTurnsIntoAReplyWhenThereIsContext) {
   canned["/rewrite"] = {422, {}, R"({"code":"placeholder_draft"})"};
   triggerOn("메시지를 입력하세요");
-  EXPECT_TRUE(logged(Level::notice, "트리거 → 초안이 안내 문구였다, 생성으로 넘어간다"));
   EXPECT_EQ(editor.text.rfind("[reply]", 0), 0u) << editor.text;
   auto panels = caretPanels();
   ASSERT_EQ(panels.size(), 2u);  // one for the rewrite, a fresh one for the reply
@@ -237,7 +234,6 @@ TEST_F(AppDelegateTest, APlaceholderDraftTurnsIntoAReplyWhenThereIsContext) {
 
   window->attributes["AXChildren"] = std::vector<platform::ElementRef>{editor.field};
   triggerOn("메시지를 입력하세요");
-  EXPECT_TRUE(logged(Level::notice, "트리거 → 맥락을 못 읽어 생성 포기 (org.example.Editor)"));
   EXPECT_EQ(notified(), (Lines{"답글을 달 원글을 못 찾았어요 / 초안을 몇 자 적고 다시 누르면 그 "
                                "글을 다듬어 드릴게요."}));
   EXPECT_EQ(sent["/generate"].size(), 1u);
@@ -248,7 +244,6 @@ TEST_F(AppDelegateTest, WhenEveryWriteFailsTheAnswerWaitsOnTheClipboard) {
   editor.ignoredWrites = {"AXValue", "AXSelectedText"};
   editor.pastes = false;
   triggerOn("");
-  EXPECT_TRUE(logged(Level::error, "삽입 전부 실패 — 클립보드에 남김"));
   EXPECT_EQ(notified(), (Lines{"Editor 에는 넣지 못했어요 / 답글을 클립보드에 담아뒀습니다. "
                                "Ctrl+V 로 붙여넣으세요."}));
   EXPECT_EQ(entryLine(), "Editor · 읽기 AX 값 · 쓰기 전부 실패 · 클립보드에 남김");
@@ -261,7 +256,6 @@ TEST_F(AppDelegateTest, AFailedRequestIsReportedAndRefreshesTheIcon) {
   triggerOn("a draft to polish");
   EXPECT_EQ(notified(),
             (Lines{"답글을 만들지 못했어요 / 서버에 연결하지 못했습니다 (no handler)"}));
-  EXPECT_EQ(iconRefreshes, 1);
 
   desk.notifier.posted.clear();
   desk.http.handler = backend;
@@ -280,7 +274,6 @@ TEST_F(AppDelegateTest, AFailedRequestIsReportedAndRefreshesTheIcon) {
   trigger();  // the 401 ended the session: nothing is read
   EXPECT_EQ(desk.accessibility.calls, calls);
   EXPECT_EQ(kb->created, created);
-  EXPECT_TRUE(logged(Level::notice, "트리거 → 로그인 안 됨"));
   EXPECT_EQ(notified(), (Lines{"먼저 로그인해 주세요 / 메뉴바의 Mirelo 에서 구글로 로그인할 수 "
                                "있습니다."}));
 }
@@ -306,7 +299,6 @@ TEST_F(AppDelegateTest, AnUnreadableFieldIsRecordedAndNamesTheApplication) {
   editor.field->failing = {"AXValue", "AXSelectedText"};
   editor.copies = false;
   trigger();
-  EXPECT_TRUE(logged(Level::error, "트리거 → 입력창을 못 읽음: Editor"));
   EXPECT_EQ(notified(), (Lines{"Editor 에서는 입력창을 읽지 못했어요 / 고칠 부분을 드래그해서 "
                                "선택한 뒤 다시 눌러보세요."}));
   ASSERT_EQ(Diagnostics::entries().size(), 1u);
@@ -355,9 +347,7 @@ TEST_F(AppDelegateTest, ATriggerWhileOneIsUnderWayIsDropped) {
   for (int i = 0; i < 1000 && desk.keyboard.posted.empty(); ++i)
     desk.clock.advance(0.001);
   ASSERT_FALSE(desk.keyboard.posted.empty());  // the write is under way
-  log.clear();
   trigger(false);
-  EXPECT_TRUE(logged(Level::notice, "트리거 무시 — 이미 처리 중"));
   settle();
   EXPECT_EQ(editor.text, "[rewrite] a draft to polish");
   EXPECT_EQ(desk.http.requests.size(), 1u);
