@@ -61,27 +61,20 @@ TEST_F(FocusRead, ASelectionBeatsTheValueAndKeepsItsBlanks) {
   EXPECT_EQ(field.target(), " team, ");
   EXPECT_EQ(std::tie(field.pid, field.bundleID, field.appName),
             std::make_tuple(4242, "org.example.Editor", "Editor"));
-  EXPECT_EQ(field.element.get(), editor.field.get());
 }
 
 TEST_F(FocusRead, TheValueBeatsACopyAndNoShortcutIsPosted) {
   editor.setText("a draft to polish", {17, 0});
-  double elapsed = -1;
-  auto field = read(&elapsed);
+  auto field = read();
   EXPECT_EQ(found(field), "AX 값 | a draft to polish | - | 17+0");
   EXPECT_EQ(field.target(), "a draft to polish");
   EXPECT_TRUE(desk.keyboard.posted.empty());
-  EXPECT_EQ(elapsed, 0);
 }
 
 TEST_F(FocusRead, WithoutAccessibleTextTheSelectionIsCopied) {
   editor.setText("copied words", {0, 12});
   hideText();
   EXPECT_EQ(found(read()), "선택 복사 | - | copied words | -");
-
-  editor.setText("", {0, 0});  // an empty field with an unreported selection: copy still works
-  desk.keyboard.onShortcut = [&](Shortcut) { desk.pasteboard.setString("hidden"); };
-  EXPECT_EQ(found(read()), "선택 복사 | - | hidden | -");
 }
 
 TEST_F(FocusRead, APlaceholderOrBlankDraftInAnEditableFieldIsEmpty) {
@@ -150,8 +143,6 @@ TEST_F(FocusRead, NothingInFrontOrNothingFocusedIsNoFocusedField) {
   double elapsed = -1;
   EXPECT_EQ(failure(&elapsed).kind(), Kind::noFocusedField);
   EXPECT_EQ(elapsed, 0) << "only a browser gets the retry";
-  desk.workspace.frontmost.reset();
-  EXPECT_EQ(failure().kind(), Kind::noFocusedField);
 }
 
 TEST_F(FocusRead, AnApplicationWithoutANameIsNamedByItsIdentifier) {
