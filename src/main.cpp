@@ -17,6 +17,7 @@
 #include "kb/TarnBridge.h"
 #include "platform/linux/GtkFormWindow.h"
 #include "platform/linux/IndicatorStatusItem.h"
+#include "platform/linux/LinuxApplication.h"
 #include "platform/linux/LinuxDesktop.h"
 #include "trigger/TriggerTap.h"
 
@@ -62,8 +63,32 @@ int signIn(linuxport::LinuxDesktop& desktop) {
   return *status;
 }
 
+// A later start of Mirelo reopens this one: the status window, and the dashboard when asked.
+void reopenOnLaterStarts(linuxport::LinuxApplication& app, AppDelegate& delegate) {
+  if (!delegate.onShowDashboard)
+    delegate.onShowDashboard = [] { Log::app.notice("대시보드는 아직 없다"); };
+  app.onReopen = [&delegate](const std::vector<std::string>& args) {
+    Log::app.notice("다시 열림: 상태 창을 보여준다");
+    delegate.showWindow();
+    if (has(args, "--dashboard")) delegate.showDashboard();
+  };
+}
+
+// A write under way finishes before the program ends, for a few seconds at most.
+constexpr double kQuitWaitSeconds = 3.0;
+
+void finish(linuxport::LinuxDesktop& desktop, TriggerTap& tap, const AppDelegate& delegate) {
+  Log::app.notice("종료");
+  tap.stop();
+  if (delegate.inFlight() && !linuxport::runMainLoopUntil([&] { return !delegate.inFlight(); },
+                                                          desktop.clock, kQuitWaitSeconds))
+    Log::app.error("종료: 진행 중인 트리거가 끝나지 않았다");
+  desktop.pasteboard.storeForClipboardManager();
+}
+
 // The trigger loop: a tap of the trigger key in any text field runs the pipeline.
-int serve(linuxport::LinuxDesktop& desktop) {
+int serve(linuxport::LinuxDesktop& desktop, linuxport::LinuxApplication& app,
+          const std::vector<std::string>& args) {
   TarnBridge bridge(desktop.defaults);
   auto delegate = std::make_shared<AppDelegate>(desktop.platform(), [&desktop, &bridge] {
     return std::make_unique<HeadlessEngine>(desktop.platform(), bridge);
@@ -102,10 +127,11 @@ int serve(linuxport::LinuxDesktop& desktop) {
   }
   print("Mirelo 실행 중 — 입력창에서 " + display(tap.key) +
         " 를 눌러보세요. 백엔드: " + Settings::backendURL(desktop.defaults) + " (끝내려면 Ctrl+C)");
-  linuxport::onQuitSignal([&] { quit = true; });
+  reopenOnLaterStarts(app, *delegate);
+  if (has(args, "--dashboard")) delegate->showDashboard();
+  linuxport::onQuitSignal([&] { delegate->quit(); });
   linuxport::runMainLoopUntil([&] { return quit; });
-  tap.stop();
-  desktop.pasteboard.storeForClipboardManager();
+  finish(desktop, tap, *delegate);
   return 0;
 }
 
@@ -114,8 +140,16 @@ int serve(linuxport::LinuxDesktop& desktop) {
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv, argv + argc);
   if (!linuxport::connectDisplay(argc, argv)) return 1;
+  if (has(args, "--diagnose")) {
+    linuxport::LinuxDesktop desktop;
+    return diagnose(desktop, args);
+  }
+  if (has(args, "--sign-in")) {
+    linuxport::LinuxDesktop desktop;
+    return signIn(desktop);
+  }
+  linuxport::LinuxApplication app;
+  if (auto status = app.registerOrForward(argc, argv)) return *status;
   linuxport::LinuxDesktop desktop;
-  if (has(args, "--diagnose")) return diagnose(desktop, args);
-  if (has(args, "--sign-in")) return signIn(desktop);
-  return serve(desktop);
+  return serve(desktop, app, args);
 }

@@ -22,6 +22,14 @@ void runMainLoopUntil(const std::function<bool()>& done) {
     g_main_context_iteration(nullptr, TRUE);
 }
 
+bool runMainLoopUntil(const std::function<bool()>& done, Clock& clock, double maxSeconds) {
+  bool late = false;
+  auto timer = clock.schedule(maxSeconds, [&late] { late = true; });
+  runMainLoopUntil([&] { return late || done(); });
+  if (!late) clock.cancel(timer);
+  return done();
+}
+
 void onQuitSignal(std::function<void()> quit) {
   static std::function<void()> handler;
   handler = std::move(quit);
@@ -31,6 +39,7 @@ void onQuitSignal(std::function<void()> quit) {
   };
   g_unix_signal_add(SIGINT, fire, nullptr);
   g_unix_signal_add(SIGTERM, fire, nullptr);
+  g_unix_signal_add(SIGHUP, fire, nullptr);
 }
 
 LinuxDesktop::LinuxDesktop()

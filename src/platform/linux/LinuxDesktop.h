@@ -23,7 +23,10 @@ namespace linuxport {
 bool connectDisplay(int& argc, char**& argv);
 // Runs the main loop until done() holds, checking after each turn.
 void runMainLoopUntil(const std::function<bool()>& done);
-// Calls quit on the main loop when the process gets SIGINT or SIGTERM.
+// The same for at most maxSeconds on clock; returns done().
+bool runMainLoopUntil(const std::function<bool()>& done, Clock& clock, double maxSeconds);
+// Calls quit on the main loop when the process gets SIGINT, SIGTERM or SIGHUP (the session
+// ending).
 void onQuitSignal(std::function<void()> quit);
 
 // The real desktop services, built once in main after connectDisplay().

@@ -1,0 +1,45 @@
+#include "platform/linux/LinuxApplication.h"
+
+#include <gtk/gtk.h>
+
+#include "base/Log.h"
+
+namespace linuxport {
+
+namespace {
+
+int commandLine(GApplication*, GApplicationCommandLine* line, gpointer data) {
+  auto* self = static_cast<LinuxApplication*>(data);
+  gint argc = 0;
+  gchar** argv = g_application_command_line_get_arguments(line, &argc);
+  std::vector<std::string> args(argv, argv + argc);
+  g_strfreev(argv);
+  if (self->onReopen) self->onReopen(args);
+  return 0;
+}
+
+}  // namespace
+
+LinuxApplication::LinuxApplication()
+    : app_(gtk_application_new(kId, G_APPLICATION_HANDLES_COMMAND_LINE)) {
+  g_signal_connect(app_, "command-line", G_CALLBACK(commandLine), this);
+}
+
+LinuxApplication::~LinuxApplication() {
+  g_signal_handlers_disconnect_by_data(app_, this);
+  g_object_unref(app_);
+}
+
+std::optional<int> LinuxApplication::registerOrForward(int argc, char** argv) {
+  GError* error = nullptr;
+  if (!g_application_register(G_APPLICATION(app_), nullptr, &error)) {
+    Log::app.error("단일 실행 등록 실패: %{public}s", error->message);
+    g_error_free(error);
+    return std::nullopt;
+  }
+  if (!g_application_get_is_remote(G_APPLICATION(app_))) return std::nullopt;
+  Log::app.notice("이미 실행 중인 Mirelo에 넘긴다");
+  return g_application_run(G_APPLICATION(app_), argc, argv);
+}
+
+}  // namespace linuxport
