@@ -71,9 +71,9 @@ class Child {
   }
 
   // Closes its input (the fixture quits when it closes), sends it signal unless that is 0, and
-  // waits for it to end; after timeoutMs it is killed.
-  void stop(int signal = 0, int timeoutMs = 10000) {
-    if (pid_ <= 0) return;
+  // waits for it to end; after timeoutMs it is killed. Returns its wait status (-1: none ran).
+  int stop(int signal = 0, int timeoutMs = 10000) {
+    if (pid_ <= 0) return -1;
     ::close(in_);
     if (signal) ::kill(pid_, signal);
     int status = 0;
@@ -85,6 +85,7 @@ class Child {
     ::close(out_);
     pid_ = 0;
     in_ = out_ = -1;
+    return status;
   }
 
  private:
