@@ -1,12 +1,25 @@
 #include "platform/linux/LinuxApplication.h"
 
 #include <gtk/gtk.h>
+#include <signal.h>
+#include <unistd.h>
 
 #include "base/Log.h"
 
 namespace linuxport {
 
 namespace {
+
+// A running instance that does not answer the hand-over in this time is taken as hung.
+constexpr unsigned kForwardSeconds = 10;
+
+// GLib waits on the hand-over without a limit, in a loop of its own; the alarm ends this start.
+void forwardTimedOut(int) {
+  static const char message[] = "mirelo: 실행 중인 Mirelo가 응답하지 않습니다\n";
+  if (::write(STDERR_FILENO, message, sizeof message - 1) < 0) {
+  }
+  ::_exit(1);
+}
 
 int commandLine(GApplication*, GApplicationCommandLine* line, gpointer data) {
   auto* self = static_cast<LinuxApplication*>(data);
@@ -31,15 +44,23 @@ LinuxApplication::~LinuxApplication() {
 }
 
 std::optional<int> LinuxApplication::registerOrForward(int argc, char** argv) {
+  ::signal(SIGALRM, forwardTimedOut);
+  ::alarm(kForwardSeconds);
   GError* error = nullptr;
-  if (!g_application_register(G_APPLICATION(app_), nullptr, &error)) {
+  bool registered = g_application_register(G_APPLICATION(app_), nullptr, &error);
+  if (!registered) {
     Log::app.error("단일 실행 등록 실패: %{public}s", error->message);
     g_error_free(error);
+  }
+  if (!registered || !g_application_get_is_remote(G_APPLICATION(app_))) {
+    ::alarm(0);
+    ::signal(SIGALRM, SIG_DFL);
     return std::nullopt;
   }
-  if (!g_application_get_is_remote(G_APPLICATION(app_))) return std::nullopt;
   Log::app.notice("이미 실행 중인 Mirelo에 넘긴다");
-  return g_application_run(G_APPLICATION(app_), argc, argv);
+  int status = g_application_run(G_APPLICATION(app_), argc, argv);
+  ::alarm(0);
+  return status;
 }
 
 }  // namespace linuxport
