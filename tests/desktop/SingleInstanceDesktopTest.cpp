@@ -5,16 +5,11 @@
 #include <signal.h>
 #include <sys/wait.h>
 
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "Child.h"
 #include "TrayWatcher.h"
-
-// Last: Xlib's macros (None, Status, True …) collide with names in the headers above.
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
 
 namespace desktoptest {
 namespace {
@@ -35,40 +30,13 @@ bool readUntil(Child& child, const std::string& text, std::string& seen, int tim
   return false;
 }
 
-std::optional<long> cardinal(Display* d, Window w, Atom property) {
-  Atom type;
-  int format;
-  unsigned long count, after;
-  unsigned char* data = nullptr;
-  std::optional<long> value;
-  if (XGetWindowProperty(d, w, property, 0, 1, False, XA_CARDINAL, &type, &format, &count, &after,
-                         &data) == Success &&
-      data && count == 1)
-    value = *reinterpret_cast<long*>(data);
-  if (data) XFree(data);
-  return value;
-}
-
 // Whether the process shows a top-level window with this title.
 bool showsWindow(int pid, const std::string& title) {
-  Display* d = XOpenDisplay(nullptr);
-  if (!d) return false;
-  Atom pidAtom = XInternAtom(d, "_NET_WM_PID", False);
-  Window root, parent, *children = nullptr;
-  unsigned int n = 0;
-  bool found = false;
-  XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &n);
-  for (unsigned int i = 0; i < n && !found; ++i) {
-    XWindowAttributes attrs;
-    char* name = nullptr;
-    if (cardinal(d, children[i], pidAtom) == pid && XFetchName(d, children[i], &name) && name)
-      found = title == name && XGetWindowAttributes(d, children[i], &attrs) &&
-              attrs.map_state == IsViewable;
-    if (name) XFree(name);
-  }
-  if (children) XFree(children);
-  XCloseDisplay(d);
-  return found;
+  std::string command =
+      "xdotool search --onlyvisible --pid " + std::to_string(pid) + " --name '^" + title + "$'";
+  gint status = -1;
+  return g_spawn_command_line_sync(command.c_str(), nullptr, nullptr, &status, nullptr) &&
+         g_spawn_check_wait_status(status, nullptr);
 }
 
 TEST(SingleInstanceDesktopTest, LaterStartReopensTheRunningOneAndSigtermEndsItCleanly) {
