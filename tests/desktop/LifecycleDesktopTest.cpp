@@ -1,6 +1,6 @@
-// Two starts of the real program on the private session: the later one hands its arguments to
-// the running one and ends, the running one shows its status window, and SIGTERM ends it
-// cleanly.
+// The real program on the private session: a later start hands its arguments to the running
+// one and ends, the running one shows its status window, and SIGTERM ends it cleanly, after
+// the write of a trigger under way.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -9,7 +9,11 @@
 #include <vector>
 
 #include "Child.h"
+#include "DesktopSession.h"
+#include "StandInBackend.h"
 #include "TrayWatcher.h"
+#include "account/Keychain.h"
+#include "account/Settings.h"
 
 namespace desktoptest {
 namespace {
@@ -63,6 +67,53 @@ TEST(SingleInstanceDesktopTest, LaterStartReopensTheRunningOneAndSigtermEndsItCl
 
   status = first.stop(SIGTERM, 10000);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+}
+
+// Signed in against the stand-in backend, whose rewrite takes a second.
+class QuitDesktopTest : public DesktopSession {
+ protected:
+  void SetUp() override {
+    DesktopSession::SetUp();
+    if (HasFatalFailure()) return;
+    desk->defaults.set(Settings::kBackendURL, backend.url());
+    Keychain::set(desk->secrets, "desktop-test-token", Keychain::kSessionToken);
+    backend.route("POST", "/rewrite", Json{{"delaySeconds", 1.0}});
+  }
+  void TearDown() override {
+    if (desk) {
+      desk->defaults.remove(Settings::kBackendURL);
+      Keychain::remove(desk->secrets, Keychain::kSessionToken);
+    }
+    DesktopSession::TearDown();
+  }
+  bool rewriteRequested() {
+    for (const auto& r : backend.requests())
+      if (r.value("path", "") == "/rewrite") return true;
+    return false;
+  }
+  StandInBackend backend;
+};
+
+// SIGTERM while a trigger waits for its rewrite: the program ends with 0 only after writing it.
+TEST_F(QuitDesktopTest, SigtermLetsTheTriggerUnderWayWriteFirst) {
+  TrayWatcher tray;
+  Child mirelo;
+  std::string log;
+  ASSERT_TRUE(startMirelo(mirelo));
+  ASSERT_TRUE(readUntil(mirelo, "Mirelo 실행 중", log)) << log;
+  const std::string draft = "내일 회의 자료 좀 봐줘";
+  FixtureApp app({"--windows=editor", "--entry=" + draft});
+  ASSERT_TRUE(app.ready());
+  ASSERT_TRUE(focusOn(app, "entry", "AXTextField"));
+  app.select("entry", 0, 0);
+  pumpFor(500);  // the program sees the fixture in front
+  desk->keyboard.postTriggerTap();
+  ASSERT_TRUE(pumpUntil([&] { return rewriteRequested(); }, 10000));
+
+  int status = mirelo.stop(SIGTERM, 10000);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_TRUE(pumpUntil([&] { return app.text("entry") == "[stand-in rewrite] " + draft; }, 1000))
+      << app.text("entry");
 }
 
 }  // namespace
