@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -15,6 +16,7 @@
 #include "feedback/SelfTest.h"
 #include "kb/HeadlessEngine.h"
 #include "kb/TarnBridge.h"
+#include "platform/linux/Autostart.h"
 #include "platform/linux/GtkFormWindow.h"
 #include "platform/linux/IndicatorStatusItem.h"
 #include "platform/linux/LinuxApplication.h"
@@ -107,6 +109,11 @@ int serve(linuxport::LinuxDesktop& desktop, linuxport::LinuxApplication& app,
   delegate->attachTrigger(tap);
   bool quit = false;
   delegate->onQuit = [&] { quit = true; };
+  delegate->onSignedIn = [&desktop] {
+    std::error_code ec;
+    linuxport::Autostart::offerOnce(desktop.defaults,
+                                    std::filesystem::read_symlink("/proc/self/exe", ec));
+  };
   auto dataDir = linuxport::LinuxDefaults::standardInfoFile().parent_path();
   delegate->setupStatusWindow([] {
     return std::make_unique<linuxport::GtkFormWindow>("Mirelo", StatusWindow::kWidth,

@@ -94,6 +94,8 @@ class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
   std::function<void(const std::string& body, bool isError)> onStatusMessage;
   // Filled by the launch: what the dashboard, onboarding, relaunch and quit commands do.
   std::function<void()> onShowWindow, onShowDashboard, onShowOnboarding, onRelaunch, onQuit;
+  // After a successful sign-in from the menu.
+  std::function<void()> onSignedIn;
 
  private:
   // What a work step produces: the text to write, and for generated replies what to remember.

@@ -27,10 +27,12 @@ Task<void> signInTask(std::weak_ptr<AppDelegate> weak, platform::Platform p) {
     co_return;
   }
   app->refreshStatusIcon();
-  if (Keychain::get(p.secrets, Keychain::kSessionToken))
+  if (Keychain::get(p.secrets, Keychain::kSessionToken)) {
     app->headless().ensureLoaded();
-  else
+    if (app->onSignedIn) app->onSignedIn();
+  } else {
     app->headless().teardown();
+  }
   app->notify("로그인되었습니다",
               "이제 입력창에서 " + display(Settings::triggerCode(p.defaults)) + " 를 눌러보세요.",
               false);

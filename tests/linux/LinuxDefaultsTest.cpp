@@ -8,6 +8,7 @@
 
 #include "account/Settings.h"
 #include "base/Log.h"
+#include "platform/linux/Autostart.h"
 
 namespace fs = std::filesystem;
 
@@ -93,6 +94,27 @@ TEST(DefaultsPaths, FollowXdgConfigHome) {
   setenv("XDG_CONFIG_HOME", "/tmp/xdg-test", 1);
   EXPECT_EQ(linuxport::LinuxDefaults::standardFile(),
             fs::path("/tmp/xdg-test/mirelo/defaults.json"));
+  had ? setenv("XDG_CONFIG_HOME", saved.c_str(), 1) : unsetenv("XDG_CONFIG_HOME");
+}
+
+// The autostart entry is written at the first sign-in only: one the user deleted stays deleted.
+TEST_F(DefaultsFile, TheAutostartEntryIsOfferedOnce) {
+  const bool had = std::getenv("XDG_CONFIG_HOME");
+  const std::string saved = had ? std::getenv("XDG_CONFIG_HOME") : "";
+  setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+  linuxport::LinuxDefaults d(file, info);
+  const fs::path entry = linuxport::Autostart::entryFile();
+  EXPECT_EQ(entry, dir / "config/autostart/com.mirelo.app.desktop");
+  fs::create_directories(entry);  // a directory in its place: the write fails
+  linuxport::Autostart::offerOnce(d, "/usr/bin/mirelo");
+  fs::remove(entry);  // and a failed write is not remembered as offered
+  linuxport::Autostart::offerOnce(d, "/usr/bin/mirelo");
+  std::ifstream in(entry);
+  std::string text((std::istreambuf_iterator<char>(in)), {});
+  EXPECT_NE(text.find("Exec=\"/usr/bin/mirelo\"\n"), std::string::npos) << text;
+  fs::remove(entry);
+  linuxport::Autostart::offerOnce(d, "/usr/bin/mirelo");
+  EXPECT_FALSE(fs::exists(entry));
   had ? setenv("XDG_CONFIG_HOME", saved.c_str(), 1) : unsetenv("XDG_CONFIG_HOME");
 }
 
