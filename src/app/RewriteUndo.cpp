@@ -2,15 +2,11 @@
 
 #include "base/Text.h"
 #include "field/AX.h"
+#include "field/Clipboard.h"
 #include "field/Insert.h"
 #include "platform/AXNames.h"
 
 namespace {
-
-void leaveOnClipboard(platform::Pasteboard& pasteboard, const std::string& text) {
-  pasteboard.clearContents();
-  pasteboard.writeItems({{{platform::Pasteboard::kStringType, text}}});
-}
 
 // Where `written` stands in the field's current text, in UTF-16 units: at the place of the
 // selection it replaced, else its only occurrence.
@@ -77,12 +73,12 @@ Task<RewriteUndo::Outcome> RewriteUndo::restore(platform::Platform p, Kept kept)
   namespace Attr = platform::AXAttribute;
   auto current = AX::string(p.accessibility, kept.field.element, Attr::kValue);
   if (!current) {
-    leaveOnClipboard(p.pasteboard, kept.original);
+    Clipboard::leaveText(p.pasteboard, kept.original);
     co_return Outcome::failed;
   }
   auto field = target(kept, *current);
   if (!field) {
-    leaveOnClipboard(p.pasteboard, kept.original);
+    Clipboard::leaveText(p.pasteboard, kept.original);
     co_return Outcome::changed;
   }
   // The write replaces the selection: it must be exactly the text Mirelo wrote.
@@ -90,7 +86,7 @@ Task<RewriteUndo::Outcome> RewriteUndo::restore(platform::Platform p, Kept kept)
       !(AX::isSettable(p.accessibility, field->element, Attr::kSelectedTextRange) &&
         p.accessibility.setAttribute(field->element, Attr::kSelectedTextRange,
                                      *field->selectedRange))) {
-    leaveOnClipboard(p.pasteboard, kept.original);
+    Clipboard::leaveText(p.pasteboard, kept.original);
     co_return Outcome::failed;
   }
   // A write that fails leaves the text on the clipboard itself.

@@ -64,4 +64,9 @@ Task<bool> paste(platform::Platform services, std::string text) {
   co_return true;
 }
 
+void leaveText(platform::Pasteboard& pasteboard, const std::string& text) {
+  pasteboard.clearContents();
+  pasteboard.writeItems({{{platform::Pasteboard::kStringType, text}}});
+}
+
 }  // namespace Clipboard

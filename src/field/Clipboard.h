@@ -28,5 +28,7 @@ Task<bool> paste(platform::Platform services, std::string text);
 
 Snapshot snapshot(platform::Pasteboard& pasteboard);
 void restore(platform::Pasteboard& pasteboard, const Snapshot& snapshot);
+// Puts text on the clipboard for the user to paste, in place of what it held.
+void leaveText(platform::Pasteboard& pasteboard, const std::string& text);
 
 }  // namespace Clipboard

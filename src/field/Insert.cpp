@@ -93,8 +93,7 @@ Task<InsertResult> write(platform::Platform services, std::string text, FocusedF
     AppMemory::remember(field.bundleID, method);
     co_return InsertResult::inserted(method);
   }
-  services.pasteboard.clearContents();
-  services.pasteboard.writeItems({{{platform::Pasteboard::kStringType, text}}});
+  Clipboard::leaveText(services.pasteboard, text);
   co_return InsertResult::leftOnClipboard();
 }
 
