@@ -4,8 +4,10 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "base/Json.h"
+#include "platform/Rgb.h"
 
 namespace platform {
 
@@ -60,6 +62,43 @@ class WebView {
   std::function<bool(int status)> onMainFrameResponse;
   // A page load that failed, with the reason.
   std::function<void(const std::string& description)> onLoadFailed;
+
+  // Downloads the page starts. onDownload is asked where to save (answer nothing to cancel);
+  // every download it was asked about then ends exactly once, with the failure's text when
+  // it failed or was cancelled. Without onDownload a download is cancelled.
+  std::function<void(const std::string& suggestedName,
+                     std::function<void(std::optional<std::string> path)> answer)>
+      onDownload;
+  std::function<void(std::optional<std::string> failure)> onDownloadEnded;
+
+  // A file input of the page: whether it takes directories and several files; answer the
+  // chosen paths, none when cancelled. Without it the input gets nothing.
+  std::function<void(bool directories, bool multiple,
+                     std::function<void(std::vector<std::string> paths)> answer)>
+      onChooseFiles;
+
+  // A window the page opened with a real address. An empty window is never shown: the port
+  // keeps it until its first real navigation and reports that address here instead.
+  std::function<void(const std::string& url)> onOpenWindow;
+};
+
+// How a top-level window around a web view looks.
+struct WebWindowStyle {
+  std::string title;
+  int width = 0, height = 0;        // content size at first show
+  int minWidth = 0, minHeight = 0;  // smallest content size
+  Rgb background;                   // behind the page while it draws
+};
+
+// A resizable top-level window holding one web view. Closing it only hides it; present()
+// shows it again, centred the first time, and brings it to the front.
+class WebWindow {
+ public:
+  virtual ~WebWindow() = default;
+  virtual WebView& view() = 0;
+  virtual void present() = 0;
+  // The user closed the window (it is hidden, not destroyed).
+  std::function<void()> onClosed;
 };
 
 class WebViews {
@@ -68,6 +107,8 @@ class WebViews {
   // A view with the user-agent application name "MireloLinux/1.0"; a hidden one is never
   // shown and still runs its timers at full speed.
   virtual std::unique_ptr<WebView> create(bool hidden) = 0;
+  // A window with its own view on the same store; nothing is shown before present().
+  virtual std::unique_ptr<WebWindow> createWindow(const WebWindowStyle& style) = 0;
 };
 
 }  // namespace platform

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,10 +39,32 @@ class FakeUi : public platform::Ui {
   platform::Point mouseLocation() override { return mouse; }
   std::optional<platform::Rect> primaryScreenFrame() override { return screen; }
 
+  // File dialogs wait until the test answers them through their done.
+  struct SaveDialog {
+    platform::FileDialog dialog;
+    std::function<void(std::optional<std::string>)> done;
+  };
+  struct OpenDialog {
+    platform::FileDialog dialog;
+    std::function<void(std::vector<std::string>)> done;
+  };
+  void chooseSavePath(const platform::FileDialog& dialog,
+                      std::function<void(std::optional<std::string>)> done) override {
+    saveDialogs.push_back({dialog, std::move(done)});
+  }
+  void chooseOpenPaths(const platform::FileDialog& dialog,
+                       std::function<void(std::vector<std::string>)> done) override {
+    openDialogs.push_back({dialog, std::move(done)});
+  }
+  std::optional<std::string> downloadsDirectory() override { return downloads; }
+
   // Panels currently on screen.
   std::vector<std::shared_ptr<Panel>> openPanels() const;
 
   std::vector<Alert> alerts;
+  std::vector<SaveDialog> saveDialogs;
+  std::vector<OpenDialog> openDialogs;
+  std::optional<std::string> downloads = "/home/user/Downloads";
   int activations = 0;
   platform::Point mouse{100, 200};
   std::optional<platform::Rect> screen = platform::Rect{0, 0, 1280, 1024};

@@ -69,11 +69,42 @@ class FakeWebView : public platform::WebView {
   std::string url_;
 };
 
+// A window that counts how often it was brought to the front; a test closes it with onClosed.
+class FakeWebWindow : public platform::WebWindow {
+ public:
+  FakeWebWindow(platform::WebWindowStyle style, std::unique_ptr<FakeWebView> view)
+      : style(std::move(style)), view_(std::move(view)) {}
+  platform::WebView& view() override { return *view_; }
+  void present() override {
+    ++presented;
+    shown = true;
+  }
+  void close() {
+    shown = false;
+    if (onClosed) onClosed();
+  }
+  FakeWebView& fakeView() { return *view_; }
+
+  platform::WebWindowStyle style;
+  int presented = 0;
+  bool shown = false;
+
+ private:
+  std::unique_ptr<FakeWebView> view_;
+};
+
 class FakeWebViews : public platform::WebViews {
  public:
   std::unique_ptr<platform::WebView> create(bool hidden) override {
     hiddenCreated += hidden;
     return std::make_unique<FakeWebView>(loads, live);
+  }
+  std::unique_ptr<platform::WebWindow> createWindow(
+      const platform::WebWindowStyle& style) override {
+    auto window =
+        std::make_unique<FakeWebWindow>(style, std::make_unique<FakeWebView>(loads, live));
+    windows.push_back(window.get());
+    return window;
   }
   // The newest view that still exists, or null.
   FakeWebView* last() { return live.empty() ? nullptr : live.back(); }
@@ -81,6 +112,7 @@ class FakeWebViews : public platform::WebViews {
   int hiddenCreated = 0;
   std::vector<std::string> loads;
   std::vector<FakeWebView*> live;
+  std::vector<FakeWebWindow*> windows;  // every window made, in order, even once freed
 };
 
 }  // namespace fake

@@ -143,4 +143,21 @@ std::optional<platform::Rect> GtkUi::primaryScreenFrame() {
                         static_cast<double>(r.width), static_cast<double>(r.height)};
 }
 
+// The dialogs are not built yet: both answer as cancelled.
+void GtkUi::chooseSavePath(const platform::FileDialog&,
+                           std::function<void(std::optional<std::string>)> done) {
+  done(std::nullopt);
+}
+
+void GtkUi::chooseOpenPaths(const platform::FileDialog&,
+                            std::function<void(std::vector<std::string>)> done) {
+  done({});
+}
+
+std::optional<std::string> GtkUi::downloadsDirectory() {
+  const char* path = g_get_user_special_dir(G_USER_DIRECTORY_DOWNLOAD);
+  if (!path) return std::nullopt;
+  return std::string(path);
+}
+
 }  // namespace linuxport

@@ -17,6 +17,11 @@ class GtkUi : public platform::Ui {
                                                    const platform::Size& labelSize) override;
   platform::Point mouseLocation() override;
   std::optional<platform::Rect> primaryScreenFrame() override;
+  void chooseSavePath(const platform::FileDialog& dialog,
+                      std::function<void(std::optional<std::string>)> done) override;
+  void chooseOpenPaths(const platform::FileDialog& dialog,
+                       std::function<void(std::vector<std::string>)> done) override;
+  std::optional<std::string> downloadsDirectory() override;
 };
 
 }  // namespace linuxport

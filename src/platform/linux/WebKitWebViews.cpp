@@ -12,6 +12,10 @@ std::string WebKitWebViews::dataDirectory() {
   return std::string(g_get_user_data_dir()) + "/mirelo/web";
 }
 
+std::unique_ptr<platform::WebWindow> WebKitWebViews::createWindow(const platform::WebWindowStyle&) {
+  return nullptr;  // not built yet
+}
+
 std::unique_ptr<platform::WebView> WebKitWebViews::create(bool hidden) {
   if (!context_) {
     std::string data = dataDirectory();

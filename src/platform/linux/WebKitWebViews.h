@@ -19,6 +19,7 @@ class WebKitWebViews : public platform::WebViews {
   WebKitWebViews& operator=(const WebKitWebViews&) = delete;
 
   std::unique_ptr<platform::WebView> create(bool hidden) override;
+  std::unique_ptr<platform::WebWindow> createWindow(const platform::WebWindowStyle& style) override;
   static std::string dataDirectory();
 
  private:
