@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <unordered_set>
 
 #include "base/Log.h"
@@ -262,8 +263,9 @@ struct Climb {
   }
 };
 
-Climb walked(platform::Accessibility& ax, const platform::ElementRef& element,
-             std::optional<double> composerTop) {
+// The climb one attribute call at a time; absent once it would visit more than limit nodes.
+std::optional<Climb> walked(platform::Accessibility& ax, const platform::ElementRef& element,
+                            std::optional<double> composerTop, long limit) {
   Climb climb;
   auto current = element;
   while (auto parent = AX::element(ax, current, platform::AXAttribute::kParent)) {
@@ -272,7 +274,10 @@ Climb walked(platform::Accessibility& ax, const platform::ElementRef& element,
         AX::string(ax, current, platform::AXAttribute::kRole) == platform::AXRoleName::kWebArea;
     long visited = 0;
     std::vector<Item> items;
-    collect(ax, current, 0, visited, webArea ? kWebAreaBudget : kBudget, items);
+    const long budget = webArea ? kWebAreaBudget : kBudget;
+    const long remaining = limit - climb.nodes;
+    collect(ax, current, 0, visited, remaining < budget ? remaining + 1 : budget, items);
+    if (visited > remaining) return std::nullopt;
     if (climb.add(std::move(items), visited, webArea, composerTop)) break;
   }
   return climb;
@@ -299,17 +304,21 @@ std::optional<Climb> fromSnapshot(platform::AXSnapshot& snapshot,
 
 }  // namespace
 
-std::optional<Reading> read(platform::Accessibility& ax, Clock& clock, const FocusedField& field) {
+std::optional<Reading> read(platform::Accessibility& ax, Clock& clock, const FocusedField& field,
+                            long walkFirst) {
   const double start = clock.now();
   std::optional<double> composerTop;
   if (auto frame = AX::rect(ax, field.element, platform::AXAttribute::kFrame))
     composerTop = frame->y;
 
-  // Big windows take seconds one attribute call at a time: read in bulk where the platform can.
+  // Big windows take seconds one attribute call at a time: past a short walk, read in bulk
+  // where the platform can.
   std::optional<Climb> climb;
-  if (auto snapshot = field.element ? ax.snapshot(field.element) : nullptr)
-    climb = fromSnapshot(*snapshot, composerTop);
-  if (!climb) climb = walked(ax, field.element, composerTop);
+  if (walkFirst > 0) climb = walked(ax, field.element, composerTop, walkFirst);
+  if (!climb)
+    if (auto snapshot = field.element ? ax.snapshot(field.element) : nullptr)
+      climb = fromSnapshot(*snapshot, composerTop);
+  if (!climb) climb = walked(ax, field.element, composerTop, std::numeric_limits<long>::max());
   auto& [best, bestCount, nodes, levels] = *climb;
 
   // Whole milliseconds; the small slack keeps sums of exact steps from truncating one short.

@@ -32,9 +32,13 @@ inline constexpr int kMaxDepth = 59;
 inline constexpr long kEnoughToStop = 120;
 inline constexpr long kMinCharacters = 40;
 inline constexpr long kMaxCharacters = 2000;
+// A walk of a small page is cheaper than fetching a big application's whole tree at once; a
+// walk that would visit more nodes than this gives way to the bulk fetch.
+inline constexpr long kWalkFirst = 300;
 
 // Absent when fewer than kMinCharacters characters of context were found. Logs one line.
-std::optional<Reading> read(platform::Accessibility& ax, Clock& clock, const FocusedField& field);
+std::optional<Reading> read(platform::Accessibility& ax, Clock& clock, const FocusedField& field,
+                            long walkFirst = kWalkFirst);
 
 // The steps of read, each usable on its own.
 void collect(platform::Accessibility& ax, const platform::ElementRef& element, int depth,

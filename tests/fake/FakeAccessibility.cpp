@@ -150,6 +150,7 @@ std::unique_ptr<platform::AXSnapshot> FakeAccessibility::snapshot(
     const platform::ElementRef& element) {
   auto top = std::dynamic_pointer_cast<FakeElement>(element);
   if (!snapshots || !top) return nullptr;
+  ++snapshotsTaken;
   std::vector<FakeElement*> seen{top.get()};
   while (auto parent = typed<platform::ElementRef>(*top, platform::AXAttribute::kParent)) {
     if (!*parent) break;

@@ -68,6 +68,7 @@ class FakeAccessibility : public platform::Accessibility {
   int trustChecks = 0;
   int calls = 0;  // every attribute call, for tests that require none
   bool snapshots = false;
+  int snapshotsTaken = 0;
   int snapshotReads = 0;           // every read of a snapshot's attribute
   bool snapshotReadsFail = false;  // every read of a snapshot's attribute fails
 

@@ -34,7 +34,8 @@ class PageContextRead : public testing::Test {
     field.element = composer;
   }
 
-  // Reads with the plain walk and with the snapshot: both give the same reading and log line.
+  // Reads with the plain walk and with the snapshot at once: both give the same reading and
+  // log line.
   std::optional<PageContext::Reading> read() {
     ax.snapshots = false;
     ax.calls = 0;
@@ -43,7 +44,7 @@ class PageContextRead : public testing::Test {
     std::string walkedLog = logged();
     ax.snapshots = true;
     ax.calls = ax.snapshotReads = 0;
-    EXPECT_EQ(PageContext::read(ax, clock, field), walked);
+    EXPECT_EQ(PageContext::read(ax, clock, field, 0), walked);
     EXPECT_EQ(logged(), walkedLog);
     snapshotCalls = ax.calls;
     return walked;
@@ -100,6 +101,31 @@ TEST_F(PageContextRead, TheSnapshotFallsBackToTheWalkWhereItCannotAnswer) {
   ax.snapshotReadsFail = true;
   ASSERT_TRUE(read());
   EXPECT_EQ(snapshotCalls, walkCalls);
+}
+
+TEST_F(PageContextRead, AShortWalkNeedsNoSnapshotAndALongOneGivesWayToIt) {
+  auto app = node("AXApplication");
+  app->addChild(window);
+  auto huge = node("AXWindow");
+  app->addChild(huge);
+  for (int i = 0; i < 3000; ++i)
+    huge->addChild(text(i, 0, "another window's line"));
+  thread->addChild(text(100, 10, "Some message text long enough to be a context line."));
+  thread->addChild(text(120, 10, "And a second line, so that the climb ends at this window."));
+  thread->addChild(text(140, 10, "A third line makes more than enough for a reply to go on."));
+  ax.snapshots = true;
+  auto small = PageContext::read(ax, clock, field);
+  ASSERT_TRUE(small);
+  EXPECT_EQ(ax.snapshotsTaken, 0) << "a small page is walked";
+
+  for (int i = 0; i < PageContext::kWalkFirst; ++i)
+    thread->addChild(node("AXImage"));
+  auto big = read();
+  ax.calls = 0;
+  EXPECT_EQ(PageContext::read(ax, clock, field), big);
+  EXPECT_EQ(ax.snapshotsTaken, 2) << "past the short walk, the bulk fetch";
+  EXPECT_LT(ax.calls, walkCalls / 2);
+  EXPECT_EQ(big->text, small->text);
 }
 
 TEST_F(PageContextRead, ClimbingStopsAtTheFirstAncestorWithEnoughText) {
