@@ -3,6 +3,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,9 +38,14 @@ class FakeWebView : public platform::WebView {
     handlers[name] = std::move(handler);
   }
   void addReplyHandler(
-      const std::string&,
-      std::function<void(const platform::ScriptMessage&, platform::ScriptReply)>) override {}
-  void removeHandlers() override { handlers.clear(); }
+      const std::string& name,
+      std::function<void(const platform::ScriptMessage&, platform::ScriptReply)> handler) override {
+    replyHandlers[name] = std::move(handler);
+  }
+  void removeHandlers() override {
+    handlers.clear();
+    replyHandlers.clear();
+  }
   void callAsync(const std::string& body, const Json& arguments,
                  std::function<void(platform::ScriptResult)> done) override {
     calls.push_back({body, arguments, std::move(done)});
@@ -53,6 +59,27 @@ class FakeWebView : public platform::WebView {
     it->second({std::move(body), mainFrame, std::move(origin), identity()});
     return true;
   }
+  // What a handler with reply answered: its value, or the error text that rejects the promise.
+  struct Reply {
+    std::optional<Json> value;
+    std::string error;
+    int count = 0;  // how often the handler answered
+  };
+  // Posts body to a handler with reply; the answer lands in the returned reply (shared, so a
+  // late answer still reaches it). Null when no such handler exists.
+  std::shared_ptr<Reply> ask(const std::string& name, Json body, platform::SecurityOrigin origin,
+                             bool mainFrame = true) {
+    auto it = replyHandlers.find(name);
+    if (it == replyHandlers.end()) return nullptr;
+    auto out = std::make_shared<Reply>();
+    it->second({std::move(body), mainFrame, std::move(origin), identity()},
+               [out](std::optional<Json> value, std::string error) {
+                 out->value = std::move(value);
+                 out->error = std::move(error);
+                 ++out->count;
+               });
+    return out;
+  }
   // Finishes the oldest unfinished script call.
   void finishCall(platform::ScriptResult result) {
     Call call = std::move(calls.front());
@@ -61,6 +88,8 @@ class FakeWebView : public platform::WebView {
   }
 
   std::map<std::string, std::function<void(const platform::ScriptMessage&)>> handlers;
+  std::map<std::string, std::function<void(const platform::ScriptMessage&, platform::ScriptReply)>>
+      replyHandlers;
   std::vector<Call> calls;
 
  private:
