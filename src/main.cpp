@@ -14,6 +14,7 @@
 #include "feedback/Assets.h"
 #include "feedback/Palette.h"
 #include "feedback/SelfTest.h"
+#include "kb/DashboardWindow.h"
 #include "kb/HeadlessEngine.h"
 #include "kb/TarnBridge.h"
 #include "platform/linux/Autostart.h"
@@ -67,12 +68,30 @@ int signIn(linuxport::LinuxDesktop& desktop) {
 
 // A later start of Mirelo reopens this one: the status window, and the dashboard when asked.
 void reopenOnLaterStarts(linuxport::LinuxApplication& app, AppDelegate& delegate) {
-  if (!delegate.onShowDashboard)
-    delegate.onShowDashboard = [] { Log::app.notice("대시보드는 아직 없다"); };
   app.onReopen = [&delegate](const std::vector<std::string>& args) {
     Log::app.notice("다시 열림: 상태 창을 보여준다");
     delegate.showWindow();
     if (has(args, "--dashboard")) delegate.showDashboard();
+  };
+}
+
+// The dashboard window, made on its first show into slot. While it holds the knowledge-base
+// storage the engine waits; a changed trigger setting reaches the running tap at once.
+void wireDashboard(linuxport::LinuxDesktop& desktop, TarnBridge& bridge, AppDelegate& delegate,
+                   TriggerTap& tap, std::unique_ptr<DashboardWindow>& slot) {
+  bridge.isDashboardActive = [&slot] { return slot && slot->isEngineActive(); };
+  delegate.onShowDashboard = [&desktop, &bridge, &delegate, &tap, &slot] {
+    if (!slot) {
+      slot = std::make_unique<DashboardWindow>(desktop.platform(), bridge);
+      slot->onEngineTornDown = [&delegate] { delegate.headless().flushQueue(); };
+      slot->onTriggerSettingsChanged = [&desktop, &delegate, &tap] {
+        tap.mode = Settings::triggerMode(desktop.defaults);
+        tap.key = Settings::triggerCode(desktop.defaults);
+        tap.disarm();
+        delegate.refreshStatusIcon();
+      };
+    }
+    slot->show();
   };
 }
 
@@ -92,6 +111,7 @@ void finish(linuxport::LinuxDesktop& desktop, TriggerTap& tap, const AppDelegate
 int serve(linuxport::LinuxDesktop& desktop, linuxport::LinuxApplication& app,
           const std::vector<std::string>& args) {
   TarnBridge bridge(desktop.defaults);
+  std::unique_ptr<DashboardWindow> dashboard;
   auto delegate = std::make_shared<AppDelegate>(desktop.platform(), [&desktop, &bridge] {
     return std::make_unique<HeadlessEngine>(desktop.platform(), bridge);
   });
@@ -107,6 +127,7 @@ int serve(linuxport::LinuxDesktop& desktop, linuxport::LinuxApplication& app,
     if (auto d = weak.lock()) d->refreshStatusIcon();
   };
   delegate->attachTrigger(tap);
+  wireDashboard(desktop, bridge, *delegate, tap, dashboard);
   bool quit = false;
   delegate->onQuit = [&] { quit = true; };
   delegate->onSignedIn = [&desktop] {

@@ -54,6 +54,10 @@ void DashboardWindow::show() {
   cancelTeardown();
   ++teardownGeneration_;
   if (!window_) build();
+  if (!window_) {
+    Log::app.error("대시보드 창을 만들 수 없다");
+    return;
+  }
   auto token = Keychain::get(p_.secrets, Keychain::kSessionToken);
   const std::string shown = window_->view().url();
   const bool live = !shown.empty() && shown != "about:blank";
