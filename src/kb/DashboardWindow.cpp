@@ -72,6 +72,7 @@ void DashboardWindow::show() {
 void DashboardWindow::build() {
   platform::WebWindowStyle style{"Mirelo", 1100, 760, 720, 520, Palette::cream};
   window_ = p_.webViews.createWindow(style);
+  if (!window_) return;
   window_->onClosed = [this] { closed(); };
   platform::WebView& view = window_->view();
   view.addReplyHandler(
