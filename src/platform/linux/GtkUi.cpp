@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+#include "platform/linux/GtkFileDialogs.h"
+
 namespace linuxport {
 
 namespace {
@@ -143,15 +145,14 @@ std::optional<platform::Rect> GtkUi::primaryScreenFrame() {
                         static_cast<double>(r.width), static_cast<double>(r.height)};
 }
 
-// The dialogs are not built yet: both answer as cancelled.
-void GtkUi::chooseSavePath(const platform::FileDialog&,
+void GtkUi::chooseSavePath(const platform::FileDialog& dialog,
                            std::function<void(std::optional<std::string>)> done) {
-  done(std::nullopt);
+  GtkFileDialogs::chooseSavePath(dialog, std::move(done));
 }
 
-void GtkUi::chooseOpenPaths(const platform::FileDialog&,
+void GtkUi::chooseOpenPaths(const platform::FileDialog& dialog,
                             std::function<void(std::vector<std::string>)> done) {
-  done({});
+  GtkFileDialogs::chooseOpenPaths(dialog, std::move(done));
 }
 
 std::optional<std::string> GtkUi::downloadsDirectory() {

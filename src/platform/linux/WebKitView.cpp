@@ -114,6 +114,30 @@ struct PendingReply {
   }
 };
 
+// A file input's request, answered once; one whose answer is dropped unanswered is cancelled.
+struct FileChoice {
+  explicit FileChoice(WebKitFileChooserRequest* r)
+      : request(WEBKIT_FILE_CHOOSER_REQUEST(g_object_ref(r))) {}
+  FileChoice(const FileChoice&) = delete;
+  FileChoice& operator=(const FileChoice&) = delete;
+  ~FileChoice() {
+    give({});
+    g_object_unref(request);
+  }
+  void give(const std::vector<std::string>& paths) {
+    if (answered) return;
+    answered = true;
+    if (paths.empty()) return webkit_file_chooser_request_cancel(request);
+    std::vector<const gchar*> files;
+    for (const auto& p : paths)
+      files.push_back(p.c_str());
+    files.push_back(nullptr);
+    webkit_file_chooser_request_select_files(request, files.data());
+  }
+  WebKitFileChooserRequest* request;
+  bool answered = false;
+};
+
 struct CallData {
   std::function<void(platform::ScriptResult)> done;
 };
@@ -154,7 +178,8 @@ struct WebKitView::Handler {
   }
 };
 
-WebKitView::WebKitView(WebKitWebContext* context, bool hidden) {
+WebKitView::WebKitView(WebKitWebContext* context, bool hidden)
+    : context_(WEBKIT_WEB_CONTEXT(g_object_ref(context))) {
   contents_ = webkit_user_content_manager_new();
   addScript(contents_, kPageScript, WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES, nullptr);
   addScript(contents_, kRelayScript, WEBKIT_USER_CONTENT_INJECT_TOP_FRAME, kWorld);
@@ -177,17 +202,24 @@ WebKitView::WebKitView(WebKitWebContext* context, bool hidden) {
   g_signal_connect(view_, "decide-policy", G_CALLBACK(onDecidePolicy), this);
   g_signal_connect(view_, "load-failed", G_CALLBACK(onLoadFailedSignal), this);
   g_signal_connect(view_, "web-process-terminated", G_CALLBACK(onTerminated), this);
+  g_signal_connect(view_, "run-file-chooser", G_CALLBACK(onRunFileChooser), this);
+  g_signal_connect(view_, "create", G_CALLBACK(onCreate), this);
+  g_signal_connect(context_, "download-started", G_CALLBACK(onDownloadStarted), this);
 }
 
 WebKitView::~WebKitView() {
   g_cancellable_cancel(cancellable_);
   removeHandlers();
   g_signal_handlers_disconnect_by_data(view_, this);
+  g_signal_handlers_disconnect_by_data(context_, this);
+  for (auto& weak : downloads_)
+    if (auto watch = weak.lock()) watch->abandon();
   webkit_web_view_stop_loading(view_);
   gtk_widget_destroy(GTK_WIDGET(view_));
   g_object_unref(view_);
   g_object_unref(contents_);
   g_object_unref(cancellable_);
+  g_object_unref(context_);
 }
 
 void WebKitView::load(const std::string& url) {
@@ -289,6 +321,39 @@ gboolean WebKitView::onLoadFailedSignal(WebKitWebView*, WebKitLoadEvent, gchar*,
 void WebKitView::onTerminated(WebKitWebView*, WebKitWebProcessTerminationReason, gpointer data) {
   auto* self = static_cast<WebKitView*>(data);
   if (self->onLoadFailed) self->onLoadFailed("the page's web process ended");
+}
+
+void WebKitView::onDownloadStarted(WebKitWebContext*, WebKitDownload* download, gpointer data) {
+  auto* self = static_cast<WebKitView*>(data);
+  if (webkit_download_get_web_view(download) != self->view_) return;
+  std::erase_if(self->downloads_, [](const auto& w) { return w.expired(); });
+  std::weak_ptr<bool> alive = self->alive_;
+  auto ask = [self, alive] {
+    return alive.expired() ? WebKitDownloadWatch::Ask() : self->onDownload;
+  };
+  auto end = [self, alive] {
+    return alive.expired() ? WebKitDownloadWatch::End() : self->onDownloadEnded;
+  };
+  self->downloads_.push_back(WebKitDownloadWatch::follow(download, ask, end));
+}
+
+gboolean WebKitView::onRunFileChooser(WebKitWebView*, WebKitFileChooserRequest* request,
+                                      gpointer data) {
+  auto* self = static_cast<WebKitView*>(data);
+  if (!self->onChooseFiles) {
+    webkit_file_chooser_request_cancel(request);
+    return TRUE;
+  }
+  auto choice = std::make_shared<FileChoice>(request);
+  // WebKitGTK does not tell whether the input takes a folder (webkitdirectory): files only.
+  self->onChooseFiles(false, webkit_file_chooser_request_get_select_multiple(request),
+                      [choice](std::vector<std::string> paths) { choice->give(paths); });
+  return TRUE;
+}
+
+GtkWidget* WebKitView::onCreate(WebKitWebView* view, WebKitNavigationAction* action,
+                                gpointer data) {
+  return static_cast<WebKitView*>(data)->popups_.create(view, action);
 }
 
 }  // namespace linuxport

@@ -23,6 +23,8 @@ class WebKitWebViews : public platform::WebViews {
   static std::string dataDirectory();
 
  private:
+  WebKitWebContext* context();
+
   WebKitWebContext* context_ = nullptr;  // made with the first view
 };
 
