@@ -171,13 +171,39 @@
     if (list.length) save().catch(() => {});  // kept in memory all the same; saved again later
   }
 
-  async function clear() {
-    await tarn({type: 'clear'});
-    replaceNotes([]);
+  // Work on the storage that must not be cut off counts as busy while it runs.
+  async function working(fn) {
+    saving++;
+    try {
+      return await fn();
+    } finally {
+      saving--;
+    }
+  }
+
+  function clear() {
+    return working(async () => {
+      await tarn({type: 'clear'});
+      replaceNotes([]);
+    });
+  }
+
+  // Drops one note; nothing changes unless the rest is stored.
+  function remove(id) {
+    return working(async () => {
+      const before = notes;
+      replaceNotes(notes.filter((n) => n.id !== id));
+      try {
+        await save();
+      } catch (err) {
+        replaceNotes(before);
+        throw err;
+      }
+    });
   }
 
   self.MireloKbLocalApi = {handle};
   self.MireloKbRetrieve = {retrieveForPrompt};
   self.MireloIdb = {busy: () => saving > 0};
-  self.MireloStandInKb = {load, clear, notes: () => notes};
+  self.MireloStandInKb = {load, clear, remove, working, notes: () => notes};
 })();
