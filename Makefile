@@ -62,11 +62,12 @@ bench: build
 	@if [ -x $(BUILD)/bench/accessibility/mirelo_bench_accessibility ]; then tests/desktop/session $(BUILD)/bench/accessibility/mirelo_bench_accessibility; fi
 	@if [ -x $(BUILD)/bench/kb/mirelo_bench_kb ]; then MIRELO_BACKEND=$(abspath $(BUILD))/tools/backend/mirelo-backend tests/desktop/session $(BUILD)/bench/kb/mirelo_bench_kb; fi
 
-# Screenshots of the status window, the tray menu and the caret panels, on Xvfb.
+# Screenshots of the status window, the tray menu, the caret panels and the dashboard, on Xvfb.
 screens: deps $(BUILD)/build.ninja
-	cmake --build $(BUILD) -j $(JOBS) --target mirelo_status_demo mirelo_icons
+	cmake --build $(BUILD) -j $(JOBS) --target mirelo_status_demo mirelo_dashboard_demo mirelo_icons
 	mkdir -p $(BUILD)/screens
 	tests/desktop/session $(BUILD)/tools/screens/mirelo_status_demo --screens $(abspath $(BUILD))/screens
+	tests/desktop/session $(BUILD)/tools/screens/mirelo_dashboard_demo --screens $(abspath $(BUILD))/screens
 
 # Mirelo on the stand-in backend (on Xvfb when there is no display).
 run: build
