@@ -197,6 +197,16 @@ TEST_F(Dashboard, WindowHidesWhenClosedAndComesBackWithItsPage) {
   gtk_window_get_size(w, &width, &height);
   EXPECT_EQ(width, 1100);
   EXPECT_EQ(height, 760);
+  int x = 0, y = 0;  // centred on the 1280×1024 screen (no window manager adds a frame)
+  gdk_window_get_origin(gtk_widget_get_window(GTK_WIDGET(w)), &x, &y);
+  EXPECT_EQ(x, 90);
+  EXPECT_EQ(y, 132);
+  gtk_window_resize(w, 300, 200);  // no smaller than the style's minimum
+  EXPECT_TRUE(pumpUntil([&] {
+    gtk_window_get_size(w, &width, &height);
+    return width == 720 && height == 520;
+  })) << width
+      << "×" << height;
 
   int closed = 0;
   window->onClosed = [&] { ++closed; };
@@ -216,6 +226,8 @@ TEST_F(Dashboard, ExportIsSavedWhereTheDialogSaidAndACancelledOneLeavesNothing) 
   GtkWidget* dialog = waitForDialog();
   ASSERT_TRUE(dialog) << "no save dialog";
   ASSERT_EQ(suggested, std::vector<std::string>{"mirelo-notes.md"});
+  EXPECT_EQ(gtk_window_get_transient_for(GTK_WINDOW(dialog)),
+            dynamic_cast<linuxport::WebKitWindow&>(*window).gtkWindow());
   gchar* folder = gtk_file_chooser_get_current_folder(GTK_FILE_CHOOSER(dialog));
   EXPECT_EQ(std::string(folder ? folder : ""), downloads.string());
   g_free(folder);
