@@ -1,6 +1,7 @@
-// The dashboard's window on real WebKitGTK with the stand-in web application: downloads saved
-// through the real save dialog, a file input served by the real open dialog, new windows sent
-// to the browser without any window appearing, and the settings handler closed to frames.
+// The dashboard on real WebKitGTK with the stand-in web application: downloads saved through
+// the real save dialog, a file input served by the real open dialog, new windows sent to the
+// browser without any window appearing, the settings closed to frames, and the storage handed
+// back to the engine once the closed page is idle.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -9,8 +10,11 @@
 
 #include "DesktopSession.h"
 #include "StandInBackend.h"
+#include "account/Keychain.h"
 #include "account/Settings.h"
-#include "feedback/Palette.h"
+#include "base/Log.h"
+#include "kb/DashboardWindow.h"
+#include "kb/HeadlessEngine.h"
 #include "kb/TarnBridge.h"
 #include "kb/TarnStore.h"
 #include "platform/linux/WebKitWindow.h"
@@ -88,6 +92,21 @@ bool typeIntoDialog(GtkWidget* dialog, const std::string& text, const std::strin
   return xdotool({"key", key});
 }
 
+// The real views, remembering the window the dashboard makes so that the test can reach its
+// page and its widget.
+class RecordingWebViews : public platform::WebViews {
+ public:
+  std::unique_ptr<platform::WebView> create(bool hidden) override { return real->create(hidden); }
+  std::unique_ptr<platform::WebWindow> createWindow(const platform::WebWindowStyle& s) override {
+    auto made = real->createWindow(s);
+    window = dynamic_cast<linuxport::WebKitWindow*>(made.get());
+    return made;
+  }
+  platform::WebViews* real = nullptr;
+  linuxport::WebKitWindow* window = nullptr;
+};
+
+// The application's dashboard on the real desktop, its release checks on a manual clock.
 class Dashboard : public desktoptest::DesktopSession {
  protected:
   void SetUp() override {
@@ -101,59 +120,43 @@ class Dashboard : public desktoptest::DesktopSession {
         << "XDG_DOWNLOAD_DIR=\"$HOME/Downloads\"\n";
     g_reload_user_special_dirs_cache();
     desk->defaults.set(Settings::kBackendURL, backend.url());
+    desk->defaults.remove(Settings::kTriggerMode);
+    Keychain::set(desk->secrets, "desktop-test-token", Keychain::kSessionToken);
+    views.real = &desk->webViews;
     bridge = std::make_unique<TarnBridge>(desk->defaults);
-    openWindow();
+    bridge->isDashboardActive = [this] { return dashboard && dashboard->isEngineActive(); };
+    dashboard = std::make_unique<DashboardWindow>(platform(), *bridge);
+    dashboard->onTriggerSettingsChanged = [this] { ++settingsChanged; };
+    dashboard->onEngineTornDown = [this] {
+      ++tornDown;
+      if (engine) engine->flushQueue();
+    };
+    dashboard->show();
+    window = views.window;
+    ASSERT_TRUE(window);
+    ASSERT_TRUE(pageShown());
   }
   void TearDown() override {
-    window.reset();
+    engine.reset();
+    dashboard.reset();
     if (desk) desk->defaults.remove(Settings::kBackendURL);
     unsetenv("BROWSER");
     DesktopSession::TearDown();
   }
-
-  // The dashboard as the application wires it, the trigger settings kept here.
-  void openWindow() {
-    window = desk->webViews.createWindow({"Mirelo", 1100, 760, 720, 520, Palette::cream});
-    ASSERT_TRUE(window);
-    auto& view = window->view();
-    view.addReplyHandler("mireloTarn", [this](const platform::ScriptMessage& m,
-                                              platform::ScriptReply r) { bridge->reply(m, r); });
-    view.addReplyHandler("mireloSettings",
-                         [this](const platform::ScriptMessage& m, platform::ScriptReply r) {
-                           if (!m.mainFrame || !bridge->isDashboardOrigin(m.origin))
-                             return r(std::nullopt, "not-allowed");
-                           if (m.body.value("type", "") == "set")
-                             trigger.update(m.body.value("values", Json::object()));
-                           r(trigger, {});
-                         });
-    view.onDownload = [this](const std::string& name, auto answer) {
-      suggested.push_back(name);
-      platform::FileDialog d;
-      d.parent = window.get();
-      d.name = name;
-      d.directory = downloads.string();
-      desk->ui.chooseSavePath(d, answer);
-    };
-    view.onDownloadEnded = [this](std::optional<std::string> failure) {
-      ended.push_back(failure.value_or("ok"));
-    };
-    view.onChooseFiles = [this](bool directories, bool multiple, auto answer) {
-      platform::FileDialog d{window.get(),
-                             "",
-                             "",
-                             directories,
-                             multiple,
-                             {"*.md", "*.markdown"},
-                             {"text/plain", "application/pdf"}};
-      desk->ui.chooseOpenPaths(d, answer);
-    };
-    view.onOpenWindow = [this](const std::string& url) { desk->workspace.open(url); };
-    view.load(backend.url() + "/app/#s=desktop-test-token");
-    window->present();
-    ASSERT_TRUE(pumpUntil([&] { return text("status") == "메모가 없습니다"; }, 20000))
-        << text("status");
+  platform::Platform platform() {
+    auto& d = *desk;
+    return {clock,     d.accessibility, d.keyboard, d.pasteboard, d.workspace, d.defaults,
+            d.secrets, d.notifier,      d.http,     d.ui,         views,       d.updater};
   }
 
+  // Closes the window as its close button does (GTK delivers that from the main loop).
+  bool closeWindow() {
+    gtk_window_close(window->gtkWindow());
+    return pumpUntil([&] { return !window->isVisible(); }, 5000);
+  }
+  bool pageShown() {
+    return pumpUntil([&] { return text("status") == "메모가 없습니다"; }, 20000);
+  }
   Json evaluate(const std::string& script) {
     return runOnLoop([](platform::WebView& view, std::string s) -> Task<Json> {
       Completion<Json> done;
@@ -178,19 +181,31 @@ class Dashboard : public desktoptest::DesktopSession {
     pumpUntil([&] { return (dialog = fileDialog()) != nullptr; }, 10000);
     return dialog;
   }
+  bool logged(Log::Level level, std::string_view start, int timeoutMs = 10000) {
+    return pumpUntil(
+        [&] {
+          for (const auto& r : capture.records())
+            if (r.level == level && r.message.rfind(start, 0) == 0) return true;
+          return false;
+        },
+        timeoutMs);
+  }
 
+  Log::Capture capture;
+  ManualClock clock;
   std::string root;
   fs::path downloads;
   StandInBackend backend;
+  RecordingWebViews views;
   std::unique_ptr<TarnBridge> bridge;
-  std::unique_ptr<platform::WebWindow> window;
-  Json trigger = {{"triggerMode", "single"}, {"triggerCode", "AltRight"}};
-  std::vector<std::string> suggested, ended;
+  std::unique_ptr<HeadlessEngine> engine;
+  std::unique_ptr<DashboardWindow> dashboard;
+  linuxport::WebKitWindow* window = nullptr;
+  int settingsChanged = 0, tornDown = 0;
 };
 
-TEST_F(Dashboard, WindowHidesWhenClosedAndComesBackWithItsPage) {
-  auto& gtk = dynamic_cast<linuxport::WebKitWindow&>(*window);
-  GtkWindow* w = gtk.gtkWindow();
+TEST_F(Dashboard, WindowIsCentredKeepsItsMinimumAndHidesWhenClosed) {
+  GtkWindow* w = window->gtkWindow();
   EXPECT_STREQ(gtk_window_get_title(w), "Mirelo");
   ASSERT_TRUE(pumpUntil([&] { return gtk_widget_get_mapped(GTK_WIDGET(w)); }, 5000));
   int width = 0, height = 0;
@@ -208,14 +223,11 @@ TEST_F(Dashboard, WindowHidesWhenClosedAndComesBackWithItsPage) {
   })) << width
       << "×" << height;
 
-  int closed = 0;
-  window->onClosed = [&] { ++closed; };
-  gtk_window_close(w);
-  ASSERT_TRUE(pumpUntil([&] { return !gtk.isVisible(); }, 5000));
-  EXPECT_EQ(closed, 1);
-  window->present();
-  EXPECT_TRUE(gtk.isVisible());
-  EXPECT_EQ(text("status"), "메모가 없습니다") << "the page stays loaded while hidden";
+  ASSERT_TRUE(closeWindow());
+  EXPECT_TRUE(dashboard->isEngineActive()) << "released only later";
+  dashboard->show();
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_EQ(views.window, window) << "the same window comes back";
 }
 
 TEST_F(Dashboard, ExportIsSavedWhereTheDialogSaidAndACancelledOneLeavesNothing) {
@@ -225,9 +237,8 @@ TEST_F(Dashboard, ExportIsSavedWhereTheDialogSaidAndACancelledOneLeavesNothing) 
   click("export");
   GtkWidget* dialog = waitForDialog();
   ASSERT_TRUE(dialog) << "no save dialog";
-  ASSERT_EQ(suggested, std::vector<std::string>{"mirelo-notes.md"});
-  EXPECT_EQ(gtk_window_get_transient_for(GTK_WINDOW(dialog)),
-            dynamic_cast<linuxport::WebKitWindow&>(*window).gtkWindow());
+  EXPECT_EQ(dashboard->activeDownloads(), 1);
+  EXPECT_EQ(gtk_window_get_transient_for(GTK_WINDOW(dialog)), window->gtkWindow());
   gchar* folder = gtk_file_chooser_get_current_folder(GTK_FILE_CHOOSER(dialog));
   EXPECT_EQ(std::string(folder ? folder : ""), downloads.string());
   g_free(folder);
@@ -235,8 +246,7 @@ TEST_F(Dashboard, ExportIsSavedWhereTheDialogSaidAndACancelledOneLeavesNothing) 
   EXPECT_STREQ(name, "mirelo-notes.md");
   g_free(name);
   ASSERT_TRUE(typeIntoDialog(dialog, "chosen-name.md", "Return"));
-  ASSERT_TRUE(pumpUntil([&] { return ended.size() == 1; }, 10000));
-  EXPECT_EQ(ended[0], "ok");
+  ASSERT_TRUE(pumpUntil([&] { return dashboard->activeDownloads() == 0; }, 10000));
   std::string saved = readFile(downloads / "chosen-name.md");
   EXPECT_NE(saved.find("## 회의"), std::string::npos) << saved;
   EXPECT_NE(saved.find("금요일까지"), std::string::npos) << saved;
@@ -245,8 +255,8 @@ TEST_F(Dashboard, ExportIsSavedWhereTheDialogSaidAndACancelledOneLeavesNothing) 
   dialog = waitForDialog();
   ASSERT_TRUE(dialog) << "no second save dialog";
   ASSERT_TRUE(typeIntoDialog(dialog, "", "Escape"));
-  ASSERT_TRUE(pumpUntil([&] { return ended.size() == 2; }, 10000));
-  EXPECT_NE(ended[1], "ok") << "a cancelled download ends with its failure";
+  EXPECT_TRUE(logged(Log::Level::error, "다운로드 실패: "));
+  EXPECT_EQ(dashboard->activeDownloads(), 0);
   std::vector<std::string> files;
   for (const auto& e : fs::directory_iterator(downloads))
     files.push_back(e.path().filename());
@@ -290,7 +300,7 @@ TEST_F(Dashboard, NewWindowsGoToTheBrowserAndNoWindowAppears) {
   std::ofstream(script) << "#!/bin/sh\necho \"$1\" >> '" << opened.string() << "'\n";
   fs::permissions(script, fs::perms::owner_all);
   setenv("BROWSER", script.c_str(), 1);
-  auto& view = dynamic_cast<linuxport::WebKitView&>(window->view());
+  auto& view = static_cast<linuxport::WebKitView&>(window->view());
   pumpFor(300);
   const int before = managedWindows();
   auto lines = [&] {
@@ -325,11 +335,18 @@ mireloNative.post('mireloSettings', {type: 'set', values: {triggerMode: 'off'}})
 </script>)";
 
 TEST_F(Dashboard, SettingsAreChangedByThePageButRefusedToAnIframe) {
+  auto mode = [&] { return std::string(rawValue(Settings::triggerMode(desk->defaults))); };
   evaluate(
       "const m = document.getElementById('mode'); m.value = 'double';"
       "m.dispatchEvent(new Event('change'));");
-  ASSERT_TRUE(pumpUntil([&] { return trigger["triggerMode"] == "double"; }, 5000));
+  ASSERT_TRUE(pumpUntil([&] { return mode() == "double"; }, 5000));
   EXPECT_TRUE(pumpUntil([&] { return text("settingsStatus") == "저장했습니다"; }, 5000));
+  EXPECT_EQ(settingsChanged, 1);
+
+  Json refused = evaluate(
+      "try { await mireloNative.post('mireloSettings', {type: 'set', values: {triggerMode: "
+      "'Double'}}); return 'stored'; } catch (e) { return e.message; }");
+  EXPECT_EQ(refused, "알 수 없는 트리거 방식입니다");
 
   std::string port = backend.url().substr(backend.url().rfind(':') + 1);
   backend.route("GET", "/app/settings-frame.html",
@@ -344,7 +361,43 @@ TEST_F(Dashboard, SettingsAreChangedByThePageButRefusedToAnIframe) {
   ASSERT_TRUE(pumpUntil(
       [&] { return (result = evaluate("return window.frameResult;")).is_string(); }, 10000));
   EXPECT_EQ(result, "not-allowed");
-  EXPECT_EQ(trigger["triggerMode"], "double");
+  EXPECT_EQ(mode(), "double");
+  EXPECT_EQ(settingsChanged, 1);
+}
+
+TEST_F(Dashboard, ReleasedOnceThePageIsIdleAndTheHeldIngestIsWrittenAfter) {
+  engine = std::make_unique<HeadlessEngine>(platform(), *bridge);
+  engine->ensureLoaded();
+  ASSERT_TRUE(pumpUntil([&] { return engine->state() == HeadlessEngine::State::ready; }, 30000));
+  auto released = [&] {
+    return !dashboard->isEngineActive() && window->view().url() == "about:blank";
+  };
+
+  // Closed and shown again before the first check: the page stays.
+  ASSERT_TRUE(closeWindow());
+  clock.advance(1);
+  dashboard->show();
+  clock.advance(5);
+  EXPECT_FALSE(pumpUntil(released, 500));
+  EXPECT_EQ(tornDown, 0);
+  ASSERT_TRUE(pageShown());
+
+  // Work on the storage under way: the engine's ingest is held, and a close waits for it.
+  evaluate("MireloStandInKb.working(() => new Promise((done) => { window.endWork = done; }));");
+  engine->ingest("다음 회의는 화요일 오후 3시", "[답글] 회의", "", "ko");
+  ASSERT_TRUE(logged(Log::Level::notice, "타르노 적재를 미뤄둔다"));
+  ASSERT_TRUE(closeWindow());
+  clock.advance(DashboardWindow::kCheckSeconds);
+  EXPECT_FALSE(pumpUntil(released, 1000)) << "the busy page keeps the storage";
+
+  evaluate("window.endWork();");
+  clock.advance(DashboardWindow::kCheckSeconds);
+  ASSERT_TRUE(pumpUntil(released, 5000));
+  EXPECT_EQ(tornDown, 1);
+  ASSERT_TRUE(logged(Log::Level::notice, "답글에서 배운 것을 타르노에 적었다"));
+  auto stored = TarnStore::read(TarnStore::tarnFile());
+  ASSERT_TRUE(stored);
+  EXPECT_NE(stored->find("화요일 오후 3시"), std::string::npos);
 }
 
 }  // namespace
