@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "DesktopSession.h"
+#include "RecordingWebViews.h"
 #include "StandInBackend.h"
 #include "account/Keychain.h"
 #include "account/Settings.h"
@@ -91,20 +92,6 @@ bool typeIntoDialog(GtkWidget* dialog, const std::string& text, const std::strin
   pumpFor(200);  // lets the name entry's completion settle before the key
   return xdotool({"key", key});
 }
-
-// The real views, remembering the window the dashboard makes so that the test can reach its
-// page and its widget.
-class RecordingWebViews : public platform::WebViews {
- public:
-  std::unique_ptr<platform::WebView> create(bool hidden) override { return real->create(hidden); }
-  std::unique_ptr<platform::WebWindow> createWindow(const platform::WebWindowStyle& s) override {
-    auto made = real->createWindow(s);
-    window = dynamic_cast<linuxport::WebKitWindow*>(made.get());
-    return made;
-  }
-  platform::WebViews* real = nullptr;
-  linuxport::WebKitWindow* window = nullptr;
-};
 
 // The application's dashboard on the real desktop, its release checks on a manual clock.
 class Dashboard : public desktoptest::DesktopSession {

@@ -1,7 +1,9 @@
-// The dashboard's window on the real display with the stand-in web application:
+// The application's dashboard on the real display with the stand-in web application, the
+// program's state on the fake desktop:
 //   mirelo_dashboard_demo --screens DIR
-// writes a screenshot of the signed-in page with notes and one of the window after the page
-// was released (a blank page) to DIR. Runs inside tests/desktop/session.
+// writes a screenshot of the signed-in page with notes, and one of the window opened again
+// signed out after its page was released (a blank page), to DIR. Runs inside
+// tests/desktop/session.
 #include <gtk/gtk.h>
 
 #include <cstdio>
@@ -10,14 +12,16 @@
 #include <filesystem>
 #include <string>
 
+#include "RecordingWebViews.h"
 #include "StandInBackend.h"
+#include "account/Keychain.h"
 #include "account/Settings.h"
-#include "fake/FakeDefaults.h"
-#include "feedback/Palette.h"
+#include "fake/FakeDesktop.h"
+#include "kb/DashboardWindow.h"
 #include "kb/TarnBridge.h"
 #include "kb/TarnStore.h"
+#include "platform/linux/GtkUi.h"
 #include "platform/linux/WebKitWebViews.h"
-#include "platform/linux/WebKitWindow.h"
 
 namespace {
 
@@ -91,38 +95,45 @@ int screens(const std::string& dir) {
   auto build = std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path();
   setenv("MIRELO_BACKEND", (build / "backend/mirelo-backend").c_str(), 0);
   StandInBackend backend;
-  fake::FakeDefaults defaults;
-  defaults.set(Settings::kBackendURL, backend.url());
+  // The program's state on the fake desktop; the window, its page and the dialogs are real.
+  fake::FakeDesktop desk;
+  linuxport::WebKitWebViews real;
+  RecordingWebViews views(&real);
+  linuxport::GtkUi ui;
+  platform::Platform p{
+      desk.clock,    desk.accessibility, desk.keyboard, desk.pasteboard, desk.workspace,
+      desk.defaults, desk.secrets,       desk.notifier, desk.http,       ui,
+      views,         desk.updater};
+  desk.defaults.set(Settings::kBackendURL, backend.url());
+  desk.defaults.set(Settings::kTriggerMode, Json("double"));
+  Keychain::set(desk.secrets, "screens", Keychain::kSessionToken);
   TarnStore::clear();
-  TarnBridge bridge(defaults);
-
-  linuxport::WebKitWebViews views;
-  auto window = views.createWindow({"Mirelo", 1100, 760, 720, 520, Palette::cream});
-  auto& view = window->view();
-  view.addReplyHandler("mireloTarn", [&](const platform::ScriptMessage& m,
-                                         platform::ScriptReply reply) { bridge.reply(m, reply); });
-  view.addReplyHandler("mireloSettings",
-                       [](const platform::ScriptMessage&, platform::ScriptReply reply) {
-                         reply(Json{{"triggerMode", "double"}, {"triggerCode", "AltRight"}}, {});
-                       });
-  view.load(backend.url() + "/app/#s=screens");
-  window->present();
-  auto* gtk = dynamic_cast<linuxport::WebKitWindow*>(window.get())->gtkWindow();
+  TarnBridge bridge(desk.defaults);
+  DashboardWindow dashboard(p, bridge);
+  bridge.isDashboardActive = [&] { return dashboard.isEngineActive(); };
+  dashboard.show();
+  if (!views.window) return 1;
+  GtkWindow* window = views.window->gtkWindow();
+  platform::WebView& page = views.window->view();
   auto status = [&] {
-    return evaluate(view, "return document.getElementById('status')?.textContent;");
+    return evaluate(page, "return document.getElementById('status')?.textContent;");
   };
   if (!pumpUntil([&] { return status() == "메모가 없습니다"; }, 20000)) {
     std::fprintf(stderr, "screens: the dashboard page did not load\n");
     return 1;
   }
-  evaluate(view, kNotes);
+  evaluate(page, kNotes);
   pumpUntil([&] { return status() == "메모 3개"; }, 10000);
-  shoot(gtk, dir + "/dashboard-signed-in.png", true);
+  shoot(window, dir + "/dashboard-signed-in.png", true);
 
-  // Released: the page is blanked and the window keeps its colour.
-  view.load("about:blank");
-  pumpUntil([&] { return view.url() == "about:blank"; }, 10000);
-  shoot(gtk, dir + "/dashboard-released.png", false);
+  // Closed, released once the page is idle, then opened again signed out: a blank page.
+  gtk_window_close(window);
+  pumpUntil([&] { return !gtk_widget_get_visible(GTK_WIDGET(window)); }, 5000);
+  desk.clock.advance(DashboardWindow::kCheckSeconds);
+  pumpUntil([&] { return !dashboard.isEngineActive(); }, 10000);
+  Keychain::remove(desk.secrets, Keychain::kSessionToken);
+  dashboard.show();
+  shoot(window, dir + "/dashboard-released.png", false);
   return 0;
 }
 
