@@ -263,6 +263,15 @@ TEST_F(Dashboard, AnImportedFileReachesThePageAndTheStorage) {
   GtkFileFilter* filter = gtk_file_chooser_get_filter(chooser);
   ASSERT_TRUE(filter);
   EXPECT_STREQ(gtk_file_filter_get_name(filter), "지원하는 파일");
+  auto offered = [&](const char* name, const char* type) {
+    GtkFileFilterInfo info{
+        GtkFileFilterFlags(GTK_FILE_FILTER_DISPLAY_NAME | GTK_FILE_FILTER_MIME_TYPE), nullptr,
+        nullptr, name, type};
+    return gtk_file_filter_filter(filter, &info);
+  };
+  EXPECT_TRUE(offered("회의.markdown", "application/octet-stream"));
+  EXPECT_TRUE(offered("scan.pdf", "application/pdf"));
+  EXPECT_FALSE(offered("setup.exe", "application/x-msdownload"));
   // Picked as a click in the list would pick it; the typed location entry's completion
   // makes keystrokes unreliable here.
   gtk_file_chooser_select_filename(chooser, note.c_str());
