@@ -61,20 +61,30 @@ bool drawn(GdkPixbuf* shot) {
   return false;
 }
 
-// The window with a margin around it, from the screen. The page's first frame may take a few
-// seconds to reach the screen: a page with content is waited for until it shows.
+bool same(GdkPixbuf* a, GdkPixbuf* b) {
+  if (!a || !b || gdk_pixbuf_get_byte_length(a) != gdk_pixbuf_get_byte_length(b)) return false;
+  return std::memcmp(gdk_pixbuf_read_pixels(a), gdk_pixbuf_read_pixels(b),
+                     gdk_pixbuf_get_byte_length(a)) == 0;
+}
+
+// The window with a margin around it, from the screen. The page's frames may take a few
+// seconds to reach the screen: the picture is taken once it has held still for half a second
+// (and, for a page with content, shows some).
 void shoot(GtkWindow* window, const std::string& path, bool content) {
   GdkPixbuf* shot = nullptr;
   auto take = [&] {
-    if (shot) g_object_unref(shot);
     GdkRectangle r{};
     gdk_window_get_frame_extents(gtk_widget_get_window(GTK_WIDGET(window)), &r);
+    GdkPixbuf* previous = shot;
     shot = gdk_pixbuf_get_from_window(gdk_get_default_root_window(), r.x - 16, r.y - 16,
                                       r.width + 32, r.height + 32);
-    return shot && (!content || drawn(shot));
+    const bool still = same(previous, shot);
+    if (previous) g_object_unref(previous);
+    if (!still) pump(500);
+    return still && (!content || drawn(shot));
   };
   pump(500);
-  pumpUntil(take, 15000);
+  pumpUntil(take, 20000);
   if (!shot) return;
   gdk_pixbuf_save(shot, path.c_str(), "png", nullptr, nullptr);
   g_object_unref(shot);
