@@ -133,7 +133,7 @@ std::optional<AXValue> AtspiAccessibility::objectAttribute(AtspiAccessible* a,
   auto role = roleOf(a);
   auto t = textOf(a);
   if (!role || AtspiRoles::hidesText(*role) || !t) return std::nullopt;
-  if (name == platform::AXAttribute::kValue) return wrap(wholeText(t.get()));
+  if (name == platform::AXAttribute::kValue) return wrap(valueText(t.get()));
   if (name == platform::AXAttribute::kSelectedTextRange) return wrap(selectedRange(t.get()));
   return wrap(selectedText(t.get()));
 }

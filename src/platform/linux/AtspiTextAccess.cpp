@@ -4,12 +4,14 @@
 #include <cstring>
 
 #include "platform/linux/AtspiCalls.h"
+#include "platform/linux/AtspiFlatText.h"
 #include "platform/linux/AtspiRoles.h"
 #include "platform/linux/TextOffsets.h"
 
 namespace AtspiTextAccess {
 
 using namespace AtspiCalls;
+using linuxport::AtspiFlatText;
 using platform::Rect;
 using platform::TextRange;
 namespace TextOffsets = linuxport::TextOffsets;
@@ -49,13 +51,11 @@ std::optional<Span> selectionOrCaret(AtspiText* t) {
 }
 
 // The UTF-16 range as code points of the element's text; never splits a character.
-std::optional<Span> codePointSpan(AtspiText* t, const TextRange& range) {
+std::optional<Span> codePointSpan(const std::string& text, const TextRange& range) {
   if (range.location < 0 || range.length < 0) return std::nullopt;
-  auto text = wholeText(t);
-  if (!text) return std::nullopt;
-  auto start = static_cast<gint>(TextOffsets::codePointsFromUtf16(*text, range.location));
+  auto start = static_cast<gint>(TextOffsets::codePointsFromUtf16(text, range.location));
   auto end = static_cast<gint>(
-      TextOffsets::codePointsFromUtf16(*text, range.location + range.length, true));
+      TextOffsets::codePointsFromUtf16(text, range.location + range.length, true));
   return Span{start, std::max(start, end)};
 }
 
@@ -92,6 +92,134 @@ std::string fitForField(AtspiAccessible* a, std::string text) {
   return out;
 }
 
+constexpr std::string_view kEmbedded = "\xEF\xBF\xBC";  // U+FFFC, an embedded object
+constexpr int kMaxFlatObjects = 400;
+constexpr int kMaxFlatDepth = 16;
+
+// An element's text with its embedded objects' texts in place, and the objects by number.
+struct Flat {
+  AtspiFlatText text;
+  std::vector<GPtr<AtspiText>> objects;
+};
+
+bool isBlock(AtspiAccessible* a) {
+  switch (roleOf(a).value_or(ATSPI_ROLE_INVALID)) {
+    case ATSPI_ROLE_PARAGRAPH:
+    case ATSPI_ROLE_SECTION:
+    case ATSPI_ROLE_HEADING:
+    case ATSPI_ROLE_BLOCK_QUOTE:
+    case ATSPI_ROLE_LIST:
+    case ATSPI_ROLE_LIST_ITEM:
+    case ATSPI_ROLE_TABLE:
+    case ATSPI_ROLE_TABLE_ROW:
+    case ATSPI_ROLE_ARTICLE:
+    case ATSPI_ROLE_FORM:
+      return true;
+    default:
+      return false;
+  }
+}
+
+long countEmbedded(std::string_view text) {
+  long n = 0;
+  for (size_t at = text.find(kEmbedded); at != std::string_view::npos;
+       at = text.find(kEmbedded, at + kEmbedded.size()))
+    ++n;
+  return n;
+}
+
+GPtr<AtspiAccessible> childAt(AtspiAccessible* a, gint index) {
+  GError* error = nullptr;
+  GPtr<AtspiAccessible> child(atspi_accessible_get_child_at_index(a, index, &error),
+                              g_object_unref);
+  if (failed(error)) return {nullptr, g_object_unref};
+  return child;
+}
+
+// Adds an object and, in place of each embedded object, that object's text. The i-th embedded
+// object is the i-th child; an object whose children do not match its embedded objects fails.
+bool addFlat(Flat& flat, AtspiAccessible* a, std::string_view text, long at, bool block,
+             int depth) {
+  if (flat.objects.size() >= kMaxFlatObjects || depth > kMaxFlatDepth) return false;
+  flat.text.open(at, block);
+  flat.objects.push_back(textOf(a));
+  long embedded = countEmbedded(text);
+  if (embedded > 0) {
+    GError* error = nullptr;
+    gint count = atspi_accessible_get_child_count(a, &error);
+    if (failed(error) || count != embedded) return false;
+  }
+  long offset = 0;
+  gint index = 0;
+  while (!text.empty()) {
+    size_t next = text.find(kEmbedded);
+    std::string_view run = text.substr(0, next);
+    flat.text.append(offset, run);
+    offset += static_cast<long>(g_utf8_strlen(run.data(), static_cast<gssize>(run.size())));
+    if (next == std::string_view::npos) break;
+    auto child = childAt(a, index++);
+    if (!child) return false;
+    auto childText = textOf(child.get());
+    std::string own = childText ? wholeText(childText.get()).value_or("") : "";
+    if (!addFlat(flat, child.get(), own, offset, isBlock(child.get()), depth + 1)) return false;
+    ++offset;
+    text.remove_prefix(next + kEmbedded.size());
+  }
+  flat.text.close();
+  return true;
+}
+
+// The flattened text, or absent when the text holds no embedded object or cannot be followed.
+std::optional<Flat> flatten(AtspiText* t, const std::string& text) {
+  if (text.find(kEmbedded) == std::string::npos) return std::nullopt;
+  Flat flat;
+  if (!addFlat(flat, ATSPI_ACCESSIBLE(t), text, 0, false, 0)) return std::nullopt;
+  return flat;
+}
+
+std::optional<AtspiFlatText::Span> ownSelection(AtspiText* t) {
+  if (!t) return std::nullopt;
+  GError* error = nullptr;
+  gint n = atspi_text_get_n_selections(t, &error);
+  if (failed(error) || n <= 0) return std::nullopt;
+  AtspiRange* range = atspi_text_get_selection(t, 0, &error);
+  if (failed(error) || !range) {
+    g_free(range);
+    return std::nullopt;
+  }
+  AtspiFlatText::Span span{std::min(range->start_offset, range->end_offset),
+                           std::max(range->start_offset, range->end_offset)};
+  g_free(range);
+  return span;
+}
+
+std::optional<long> ownCaret(AtspiText* t) {
+  if (!t) return std::nullopt;
+  GError* error = nullptr;
+  gint caret = atspi_text_get_caret_offset(t, &error);
+  if (failed(error) || caret < 0) return std::nullopt;
+  return caret;
+}
+
+// Selection 0 of the flattened text, or its caret as an empty span.
+Span flatSelectionOrCaret(const Flat& flat) {
+  auto objectText = [&](int object) {
+    return object >= 0 && object < static_cast<int>(flat.objects.size())
+               ? flat.objects[object].get()
+               : nullptr;
+  };
+  if (auto span = flat.text.selection([&](int o) { return ownSelection(objectText(o)); }))
+    return Span{static_cast<gint>(span->start), static_cast<gint>(span->end)};
+  auto caret = flat.text.caret([&](int o) { return ownCaret(objectText(o)); });
+  auto at = static_cast<gint>(caret.value_or(0));
+  return Span{at, at};
+}
+
+std::string codePointsBetween(const std::string& text, gint start, gint end) {
+  size_t from = TextOffsets::byteOffsetOfCodePoint(text, start);
+  return text.substr(from, TextOffsets::byteOffsetOfCodePoint(text, end) - from);
+}
+
 }  // namespace
 
 std::optional<std::string> wholeText(AtspiText* t) {
@@ -105,26 +233,48 @@ std::optional<std::string> wholeText(AtspiText* t) {
   return takeString(atspi_text_get_text(t, 0, count, &error), error);
 }
 
-std::optional<std::string> selectedText(AtspiText* t) {
+std::optional<std::string> valueText(AtspiText* t) {
+  auto text = wholeText(t);
+  if (!text) return std::nullopt;
+  if (auto flat = flatten(t, *text)) return flat->text.text();
+  return text;
+}
+
+namespace {
+
+// The text and its selection (or caret), flattened where it holds embedded objects.
+std::optional<std::pair<std::string, Span>> textAndSelection(AtspiText* t) {
+  auto text = wholeText(t);
+  if (!text) return std::nullopt;
+  if (auto flat = flatten(t, *text))
+    return std::pair{flat->text.text(), flatSelectionOrCaret(*flat)};
   auto span = selectionOrCaret(t);
   if (!span) return std::nullopt;
-  return textBetween(t, span->start, span->end);
+  return std::pair{std::move(*text), *span};
+}
+
+}  // namespace
+
+std::optional<std::string> selectedText(AtspiText* t) {
+  auto read = textAndSelection(t);
+  if (!read) return std::nullopt;
+  return codePointsBetween(read->first, read->second.start, read->second.end);
 }
 
 std::optional<TextRange> selectedRange(AtspiText* t) {
-  auto span = selectionOrCaret(t);
-  if (!span) return std::nullopt;
-  auto prefix = textBetween(t, 0, span->end);
-  if (!prefix) return std::nullopt;
-  long location = TextOffsets::utf16FromCodePoints(*prefix, span->start);
-  long end = TextOffsets::utf16FromCodePoints(*prefix, span->end);
+  auto read = textAndSelection(t);
+  if (!read) return std::nullopt;
+  const auto& [text, span] = *read;
+  long location = TextOffsets::utf16FromCodePoints(text, span.start);
+  long end = TextOffsets::utf16FromCodePoints(text, span.end);
   return TextRange{location, end - location};
 }
 
 std::optional<Rect> boundsForRange(AtspiAccessible* a, const TextRange& range) {
   auto t = textOf(a);
   if (!t) return std::nullopt;
-  auto span = codePointSpan(t.get(), range);
+  auto text = wholeText(t.get());
+  auto span = text ? codePointSpan(*text, range) : std::nullopt;
   if (!span) return std::nullopt;
   if (span->end == span->start) return caretBox(t.get(), span->start);
   GError* error = nullptr;
@@ -206,25 +356,45 @@ bool replaceSelection(AtspiAccessible* a, const std::string& value) {
   return true;
 }
 
-bool selectRange(AtspiAccessible* a, const TextRange& range) {
-  auto t = textOf(a);
-  if (!t) return false;
-  auto span = codePointSpan(t.get(), range);
-  if (!span) return false;
+namespace {
+
+bool selectSpan(AtspiText* t, const Span& span) {
   GError* error = nullptr;
-  if (span->end == span->start) {
-    gboolean ok = atspi_text_set_caret_offset(t.get(), span->start, &error);
+  if (span.end == span.start) {
+    gboolean ok = atspi_text_set_caret_offset(t, span.start, &error);
     return !failed(error) && ok;
   }
-  gint n = atspi_text_get_n_selections(t.get(), &error);
+  gint n = atspi_text_get_n_selections(t, &error);
   if (failed(error)) n = 0;
   // Setting selection 0 fails while there is none (GTK); adding is refused by some browsers.
   for (bool replace : {n > 0, n <= 0}) {
-    gboolean ok = replace ? atspi_text_set_selection(t.get(), 0, span->start, span->end, &error)
-                          : atspi_text_add_selection(t.get(), span->start, span->end, &error);
+    gboolean ok = replace ? atspi_text_set_selection(t, 0, span.start, span.end, &error)
+                          : atspi_text_add_selection(t, span.start, span.end, &error);
     if (!failed(error) && ok) return true;
   }
   return false;
+}
+
+// Only the whole of a text with embedded objects can be selected: its own offsets do not
+// reach inside them.
+std::optional<Span> wholeSpanOf(AtspiText* t, const std::string& text, const TextRange& range) {
+  auto flat = flatten(t, text);
+  if (!flat || range.location != 0) return std::nullopt;
+  if (range.length < TextOffsets::utf16FromCodePoints(flat->text.text(), flat->text.length()))
+    return std::nullopt;
+  return Span{0, static_cast<gint>(g_utf8_strlen(text.c_str(), -1))};
+}
+
+}  // namespace
+
+bool selectRange(AtspiAccessible* a, const TextRange& range) {
+  auto t = textOf(a);
+  if (!t) return false;
+  auto text = wholeText(t.get());
+  if (!text) return false;
+  auto span = text->find(kEmbedded) == std::string::npos ? codePointSpan(*text, range)
+                                                         : wholeSpanOf(t.get(), *text, range);
+  return span && selectSpan(t.get(), *span);
 }
 
 }  // namespace AtspiTextAccess

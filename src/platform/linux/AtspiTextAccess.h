@@ -11,8 +11,11 @@
 // code points in AT-SPI; every failure reads as absent (or false).
 namespace AtspiTextAccess {
 
-// The whole text.
+// The whole text as the element has it.
 std::optional<std::string> wholeText(AtspiText* t);
+// The whole text with each embedded object's text in its place (a browser's editable section
+// holds its paragraphs as embedded objects). The selection and its range count in this text.
+std::optional<std::string> valueText(AtspiText* t);
 // The selected text, empty at a caret.
 std::optional<std::string> selectedText(AtspiText* t);
 // Selection 0, or the caret as an empty range.
