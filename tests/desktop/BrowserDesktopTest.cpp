@@ -175,6 +175,25 @@ constexpr const char* kWebmailPage = R"html(<!doctype html>
 </div></body></html>
 )html";
 
+// A draft the page's own script selects in: a text area, and an editor whose paragraphs
+// Chromium exposes as embedded objects of one editable section.
+constexpr const char* kScriptedPage = R"html(<!doctype html>
+<html lang="ko"><head><meta charset="utf-8"><title>초안</title></head>
+<body>
+<textarea id="draft" rows="6" cols="60">내일 회의는 열 시에 시작합니다. 자료는 미리 보내 주세요.</textarea>
+<div id="editor" contenteditable="true"><p>첫 문단은 <a href="#">여기</a>에서 시작해요 😀</p><p>둘째 문단은 그대로 둡니다.</p></div>
+<script>
+  function selectText(node, start, endNode, end) {
+    const r = document.createRange();
+    r.setStart(node, start);
+    r.setEnd(endNode, end);
+    getSelection().removeAllRanges();
+    getSelection().addRange(r);
+  }
+</script>
+</body></html>
+)html";
+
 std::string byId(const std::string& id) {
   return "document.getElementById(" + nlohmann::json(id).dump() + ")";
 }
@@ -189,6 +208,7 @@ class BrowserDesktop : public desktoptest::DesktopSession {
     std::ofstream(dir / "form.html") << kFormPage;
     std::ofstream(dir / "mail.html") << kMailPage;
     std::ofstream(dir / "webmail.html") << kWebmailPage;
+    std::ofstream(dir / "scripted.html") << kScriptedPage;
     browser = std::make_unique<ChromiumBrowser>(dir, url("form.html"));
   }
   static void TearDownTestSuite() { browser.reset(); }
@@ -217,13 +237,14 @@ class BrowserDesktop : public desktoptest::DesktopSession {
   // Gives the browser window the input focus and the page's element the DOM focus, then waits
   // until the accessibility focus is on it. The wake is the one a read does: without it the
   // page's tree stays off and no focus is ever seen.
-  void focusField(const std::string& id, const std::string& role) {
+  void focusField(const std::string& id, const std::string& role,
+                  std::optional<std::string> accessibleValue = std::nullopt) {
     desk->workspace.activate(page().pid());
     AX::wakeAccessibility(desk->accessibility, page().pid(), true);
     page().evaluate("document.activeElement && document.activeElement.blur(); " + byId(id) +
                     ".focus()");
     // The value tells this field from the one focused before.
-    std::string value = pageValue(id);
+    std::string value = accessibleValue.value_or(pageValue(id));
     ASSERT_TRUE(pumpUntil(
         [&] {
           auto f = desk->accessibility.focusedElement();
@@ -305,6 +326,59 @@ TEST_F(BrowserDesktop, PageContextOfAWebmailThread) {
   EXPECT_NE(reading->text.find("회의자료.pdf"), std::string::npos) << "the link inside a block";
   desktoptest::WalkOnlyAccessibility walkOnly(desk->accessibility);
   EXPECT_EQ(PageContext::read(walkOnly, desk->clock, f.field()), reading);
+}
+
+// A selection the page's script makes reaches the accessibility tree a few milliseconds later,
+// with no input: the selection alone is read and replaced, in a text area and in an editor
+// whose text lives in embedded paragraphs.
+TEST_F(BrowserDesktop, RewritesOnlyTheSelectionAPageScriptMade) {
+  const std::string kEditorValue = "첫 문단은 여기에서 시작해요 😀\n둘째 문단은 그대로 둡니다.";
+  struct Case {
+    std::string id, role, value, select, selected, expected;
+  };
+  const Case cases[] = {
+      {"draft", "AXTextArea", "내일 회의는 열 시에 시작합니다. 자료는 미리 보내 주세요.",
+       byId("draft") + ".setSelectionRange(3, 14)", "회의는 열 시에 시작",
+       "내일 [다듬음]합니다. 자료는 미리 보내 주세요."},
+      {"editor", "AXTextArea", kEditorValue,
+       "{ const p = document.querySelectorAll('#editor p'); selectText(p[0].firstChild, 2, "
+       "p[0].lastChild, 7) }",
+       "문단은 여기에서 시작해요", "첫 [다듬음] 😀\n\n둘째 문단은 그대로 둡니다."},
+  };
+  open("scripted.html");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.id);
+    focusField(c.id, c.role, c.value);
+    ASSERT_TRUE(page().evaluate(c.select));
+    auto focused = desk->accessibility.focusedElement();
+    ASSERT_TRUE(pumpUntil([&] { return string(focused, "AXSelectedText") == c.selected; }))
+        << string(focused, "AXSelectedText").value_or("(none)");
+    auto field = read();
+    EXPECT_EQ(field.readMethod, FocusedField::ReadMethod::axSelected);
+    EXPECT_EQ(field.target(), c.selected);
+    auto result = desktoptest::runOnLoop(Insert::write(desk->platform(), "[다듬음]", field));
+    ASSERT_TRUE(result.isInserted())
+        << page().string(byId(c.id) + ".value ?? " + byId(c.id) + ".innerText");
+    // Chromium keeps a pasted space before an emoji as a no-break space.
+    EXPECT_EQ(page().string("(" + byId(c.id) + ".value ?? " + byId(c.id) +
+                            ".innerText).replace(/\u00a0/g, ' ')"),
+              c.expected);
+  }
+  // Across paragraphs Chromium shows an empty part in the paragraph where the selection
+  // starts: its start cannot be told, so the whole draft is read, as without a selection.
+  page().evaluate(
+      "document.getElementById('editor').innerHTML = " +
+      nlohmann::json(
+          "<p>첫 문단은 <a href=\"#\">여기</a>에서 시작해요 😀</p><p>둘째 문단은 그대로 둡니다.</p>")
+          .dump());
+  focusField("editor", "AXTextArea", kEditorValue);
+  page().evaluate(
+      "{ const p = document.querySelectorAll('#editor p'); selectText(p[0].lastChild, 3, "
+      "p[1].firstChild, 5) }");
+  ASSERT_TRUE(pumpUntil([&] { return page().string("getSelection().toString()") != ""; }));
+  auto field = read();
+  EXPECT_EQ(field.readMethod, FocusedField::ReadMethod::axValue);
+  EXPECT_EQ(field.target(), kEditorValue);
 }
 
 }  // namespace

@@ -30,11 +30,14 @@ struct Editor {
   }
   // The selection of the whole when each object has the selection given (others none).
   std::optional<Span> select(std::map<int, Span> own) const {
-    return flat.selection([&](int o) -> std::optional<Span> {
+    auto s = flat.selection([&](int o) -> std::optional<Span> {
       auto it = own.find(o);
       if (it == own.end()) return std::nullopt;
       return it->second;
     });
+    if (s.kind == AtspiFlatText::Selection::hidden) return Span{-1, -1};
+    if (s.kind == AtspiFlatText::Selection::none) return std::nullopt;
+    return s.span;
   }
 };
 
@@ -74,6 +77,10 @@ TEST(AtspiFlatText, ASelectionInsideEmbeddedObjectsComesFromTheirOwn) {
   ASSERT_TRUE(edge);
   EXPECT_EQ(edge->start, 9) << "the end of the first paragraph";
   EXPECT_EQ(edge->end, 12);
+  // A paragraph the selection passes through that shows an empty part hides where it starts.
+  auto hidden = e.select({{e.section, {0, 2}}, {e.first, {0, 0}}, {e.second, {0, 2}}});
+  ASSERT_TRUE(hidden);
+  EXPECT_EQ(hidden->start, -1);
   // Backwards, empty or missing: as the element says.
   EXPECT_EQ(spanLength(e.select({{e.section, {1, 0}}, {e.first, {3, 5}}})), 2);
   EXPECT_FALSE(e.select({{e.section, {1, 1}}}));
@@ -90,11 +97,10 @@ TEST(AtspiFlatText, ASelectionOfTheElementsOwnText) {
   flat.append(3, "cd");
   flat.close();
   ASSERT_EQ(flat.text(), "abXYcd");
-  auto own = [](Span s) { return [s](int o) { return o == 0 ? std::optional(s) : std::nullopt; }; };
-  auto s = flat.selection(own({1, 4}));
-  ASSERT_TRUE(s);
-  EXPECT_EQ(s->start, 1);
-  EXPECT_EQ(s->end, 5) << "after the 'c' that follows the object";
+  auto s = flat.selection([](int o) { return o == 0 ? std::optional(Span{1, 4}) : std::nullopt; });
+  ASSERT_EQ(s.kind, AtspiFlatText::Selection::known);
+  EXPECT_EQ(s.span.start, 1);
+  EXPECT_EQ(s.span.end, 5) << "after the 'c' that follows the object";
   EXPECT_EQ(flat.position(0, 5), 6);
   EXPECT_EQ(flat.position(0, 9), std::nullopt);
 }

@@ -68,28 +68,30 @@ std::optional<long> AtspiFlatText::position(int object, long at) const {
 }
 
 // An end of the selection that falls on an embedded object lies inside it: where that object's
-// own selection says, or at its edge when the object has no selection of its own.
-long AtspiFlatText::resolve(int object, long at, bool end, const SelectionOf& selectionOf,
-                            int depth) const {
+// own selection says, or at its edge when the object has no selection of its own; absent when
+// the object shows an empty one.
+std::optional<long> AtspiFlatText::resolve(int object, long at, bool end,
+                                           const SelectionOf& selectionOf, int depth) const {
   auto child = embeddedAt(object, end ? at - 1 : at);
   if (child && depth < kMaxDepth) {
     auto own = selectionOf(*child);
-    if (own && own->end > own->start)
-      return resolve(*child, end ? own->end : own->start, end, selectionOf, depth + 1);
-    return end ? objects_[*child].start : objects_[*child].end;
+    if (!own) return end ? objects_[*child].start : objects_[*child].end;
+    if (own->end == own->start) return std::nullopt;
+    return resolve(*child, end ? std::max(own->start, own->end) : std::min(own->start, own->end),
+                   end, selectionOf, depth + 1);
   }
   return std::clamp(position(object, at).value_or(end ? objects_[object].end : 0), 0L, length_);
 }
 
-std::optional<AtspiFlatText::Span> AtspiFlatText::selection(const SelectionOf& selectionOf) const {
-  if (objects_.empty()) return std::nullopt;
+AtspiFlatText::Selection AtspiFlatText::selection(const SelectionOf& selectionOf) const {
+  if (objects_.empty()) return {};
   auto own = selectionOf(0);
-  if (own && own->end < own->start) std::swap(own->start, own->end);
-  if (!own || own->end == own->start) return std::nullopt;
-  long start = resolve(0, own->start, false, selectionOf, 0);
-  long end = resolve(0, own->end, true, selectionOf, 0);
-  if (end < start) std::swap(start, end);
-  return Span{start, end};
+  if (!own || own->end == own->start) return {};
+  long from = std::min(own->start, own->end), to = std::max(own->start, own->end);
+  auto start = resolve(0, from, false, selectionOf, 0);
+  auto end = resolve(0, to, true, selectionOf, 0);
+  if (!start || !end) return {Selection::hidden, {}};
+  return {Selection::known, {std::min(*start, *end), std::max(*start, *end)}};
 }
 
 std::optional<long> AtspiFlatText::caret(const CaretOf& caretOf) const {

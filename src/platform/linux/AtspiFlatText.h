@@ -33,9 +33,15 @@ class AtspiFlatText {
   const std::string& text() const { return text_; }
   long length() const { return length_; }
 
+  struct Selection {
+    // hidden: an object the selection passes through shows an empty part of it (a browser
+    // shows a selection across objects only in the object where it ends).
+    enum Kind { none, known, hidden } kind = none;
+    Span span;
+  };
   // The selection of the whole, from the element's own selection (in its offsets, where an
   // embedded object counts one) refined by the selections of the objects it touches.
-  std::optional<Span> selection(const SelectionOf& selectionOf) const;
+  Selection selection(const SelectionOf& selectionOf) const;
   // The caret in the whole: on an embedded object, inside it where its own caret is.
   std::optional<long> caret(const CaretOf& caretOf) const;
   // The position of offset `at` of object `object`, or absent when it is not one of its
@@ -54,7 +60,8 @@ class AtspiFlatText {
   };
   void breakLine();
   std::optional<int> embeddedAt(int object, long at) const;
-  long resolve(int object, long at, bool end, const SelectionOf& selectionOf, int depth) const;
+  std::optional<long> resolve(int object, long at, bool end, const SelectionOf& selectionOf,
+                              int depth) const;
 
   std::string text_;
   long length_ = 0;

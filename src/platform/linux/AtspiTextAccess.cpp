@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 
 #include "platform/linux/AtspiCalls.h"
 #include "platform/linux/AtspiFlatText.h"
@@ -128,37 +129,47 @@ long countEmbedded(std::string_view text) {
   return n;
 }
 
-GPtr<AtspiAccessible> childAt(AtspiAccessible* a, gint index) {
+// The embedded objects by their offsets in the text; absent unless there are `count`.
+std::optional<std::map<long, GPtr<AtspiAccessible>>> embeddedObjects(AtspiAccessible* a,
+                                                                     long count) {
+  std::map<long, GPtr<AtspiAccessible>> objects;
+  if (count == 0) return objects;
+  GPtr<AtspiHypertext> hypertext(atspi_accessible_get_hypertext_iface(a), g_object_unref);
+  if (!hypertext) return std::nullopt;
   GError* error = nullptr;
-  GPtr<AtspiAccessible> child(atspi_accessible_get_child_at_index(a, index, &error),
-                              g_object_unref);
-  if (failed(error)) return {nullptr, g_object_unref};
-  return child;
+  gint links = atspi_hypertext_get_n_links(hypertext.get(), &error);
+  if (failed(error) || links != count) return std::nullopt;
+  for (gint i = 0; i < links; ++i) {
+    GPtr<AtspiHyperlink> link(atspi_hypertext_get_link(hypertext.get(), i, &error), g_object_unref);
+    if (failed(error) || !link) return std::nullopt;
+    gint at = atspi_hyperlink_get_start_index(link.get(), &error);
+    if (failed(error)) return std::nullopt;
+    GPtr<AtspiAccessible> object(atspi_hyperlink_get_object(link.get(), 0, &error), g_object_unref);
+    if (failed(error) || !object) return std::nullopt;
+    objects.emplace(at, std::move(object));
+  }
+  return objects;
 }
 
-// Adds an object and, in place of each embedded object, that object's text. The i-th embedded
-// object is the i-th child; an object whose children do not match its embedded objects fails.
+// Adds an object and, in place of each embedded object, that object's text (the objects come
+// from the hypertext links: a browser also lists its plain text runs as children).
 bool addFlat(Flat& flat, AtspiAccessible* a, std::string_view text, long at, bool block,
              int depth) {
   if (flat.objects.size() >= kMaxFlatObjects || depth > kMaxFlatDepth) return false;
   flat.text.open(at, block);
   flat.objects.push_back(textOf(a));
-  long embedded = countEmbedded(text);
-  if (embedded > 0) {
-    GError* error = nullptr;
-    gint count = atspi_accessible_get_child_count(a, &error);
-    if (failed(error) || count != embedded) return false;
-  }
+  auto embedded = embeddedObjects(a, countEmbedded(text));
+  if (!embedded) return false;
   long offset = 0;
-  gint index = 0;
   while (!text.empty()) {
     size_t next = text.find(kEmbedded);
     std::string_view run = text.substr(0, next);
     flat.text.append(offset, run);
     offset += static_cast<long>(g_utf8_strlen(run.data(), static_cast<gssize>(run.size())));
     if (next == std::string_view::npos) break;
-    auto child = childAt(a, index++);
-    if (!child) return false;
+    auto found = embedded->find(offset);
+    if (found == embedded->end()) return false;
+    auto& child = found->second;
     auto childText = textOf(child.get());
     std::string own = childText ? wholeText(childText.get()).value_or("") : "";
     if (!addFlat(flat, child.get(), own, offset, isBlock(child.get()), depth + 1)) return false;
@@ -201,15 +212,18 @@ std::optional<long> ownCaret(AtspiText* t) {
   return caret;
 }
 
-// Selection 0 of the flattened text, or its caret as an empty span.
-Span flatSelectionOrCaret(const Flat& flat) {
+// Selection 0 of the flattened text, or its caret as an empty span; absent when the selection
+// cannot be told.
+std::optional<Span> flatSelectionOrCaret(const Flat& flat) {
   auto objectText = [&](int object) {
     return object >= 0 && object < static_cast<int>(flat.objects.size())
                ? flat.objects[object].get()
                : nullptr;
   };
-  if (auto span = flat.text.selection([&](int o) { return ownSelection(objectText(o)); }))
-    return Span{static_cast<gint>(span->start), static_cast<gint>(span->end)};
+  auto selection = flat.text.selection([&](int o) { return ownSelection(objectText(o)); });
+  if (selection.kind == AtspiFlatText::Selection::hidden) return std::nullopt;
+  if (selection.kind == AtspiFlatText::Selection::known)
+    return Span{static_cast<gint>(selection.span.start), static_cast<gint>(selection.span.end)};
   auto caret = flat.text.caret([&](int o) { return ownCaret(objectText(o)); });
   auto at = static_cast<gint>(caret.value_or(0));
   return Span{at, at};
@@ -246,8 +260,11 @@ namespace {
 std::optional<std::pair<std::string, Span>> textAndSelection(AtspiText* t) {
   auto text = wholeText(t);
   if (!text) return std::nullopt;
-  if (auto flat = flatten(t, *text))
-    return std::pair{flat->text.text(), flatSelectionOrCaret(*flat)};
+  if (auto flat = flatten(t, *text)) {
+    auto span = flatSelectionOrCaret(*flat);
+    if (!span) return std::nullopt;
+    return std::pair{flat->text.text(), *span};
+  }
   auto span = selectionOrCaret(t);
   if (!span) return std::nullopt;
   return std::pair{std::move(*text), *span};
