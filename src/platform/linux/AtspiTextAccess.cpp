@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <memory>
 
 #include "platform/linux/AtspiCalls.h"
 #include "platform/linux/AtspiFlatText.h"
@@ -157,7 +158,7 @@ bool addFlat(Flat& flat, AtspiAccessible* a, std::string_view text, long at, boo
              int depth) {
   if (flat.objects.size() >= kMaxFlatObjects || depth > kMaxFlatDepth) return false;
   flat.text.open(at, block);
-  flat.objects.push_back(textOf(a));
+  flat.objects.emplace_back(ATSPI_TEXT(g_object_ref(a)), g_object_unref);
   auto embedded = embeddedObjects(a, countEmbedded(text));
   if (!embedded) return false;
   long offset = 0;
@@ -170,8 +171,8 @@ bool addFlat(Flat& flat, AtspiAccessible* a, std::string_view text, long at, boo
     auto found = embedded->find(offset);
     if (found == embedded->end()) return false;
     auto& child = found->second;
-    auto childText = textOf(child.get());
-    std::string own = childText ? wholeText(childText.get()).value_or("") : "";
+    // Asked without looking up its interfaces first: an object without text answers an error.
+    std::string own = wholeText(ATSPI_TEXT(child.get())).value_or("");
     if (!addFlat(flat, child.get(), own, offset, isBlock(child.get()), depth + 1)) return false;
     ++offset;
     text.remove_prefix(next + kEmbedded.size());
@@ -180,11 +181,39 @@ bool addFlat(Flat& flat, AtspiAccessible* a, std::string_view text, long at, boo
   return true;
 }
 
-// The flattened text, or absent when the text holds no embedded object or cannot be followed.
-std::optional<Flat> flatten(AtspiText* t, const std::string& text) {
-  if (text.find(kEmbedded) == std::string::npos) return std::nullopt;
-  Flat flat;
-  if (!addFlat(flat, ATSPI_ACCESSIBLE(t), text, 0, false, 0)) return std::nullopt;
+// The last flattening, kept until the main loop turns: a field's value, selection and range
+// are read one after another, and the objects of a long draft take a call or more each.
+struct LastFlat {
+  GPtr<AtspiAccessible> element{nullptr, g_object_unref};
+  std::string text;
+  std::shared_ptr<const Flat> flat;
+  guint drop = 0;
+};
+LastFlat& lastFlat() {
+  static LastFlat last;
+  return last;
+}
+
+gboolean dropLastFlat(gpointer) {
+  LastFlat& last = lastFlat();
+  last.element.reset();
+  last.flat.reset();
+  last.drop = 0;
+  return G_SOURCE_REMOVE;
+}
+
+// The flattened text, or null when the text holds no embedded object or cannot be followed.
+std::shared_ptr<const Flat> flatten(AtspiText* t, const std::string& text) {
+  if (text.find(kEmbedded) == std::string::npos) return nullptr;
+  AtspiAccessible* element = ATSPI_ACCESSIBLE(t);
+  LastFlat& last = lastFlat();
+  if (last.flat && last.element.get() == element && last.text == text) return last.flat;
+  auto flat = std::make_shared<Flat>();
+  if (!addFlat(*flat, element, text, 0, false, 0)) return nullptr;
+  last.element.reset(static_cast<AtspiAccessible*>(g_object_ref(element)));
+  last.text = text;
+  last.flat = flat;
+  if (!last.drop) last.drop = g_idle_add_full(G_PRIORITY_HIGH, dropLastFlat, nullptr, nullptr);
   return flat;
 }
 
