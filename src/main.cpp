@@ -14,10 +14,10 @@
 #include "feedback/Assets.h"
 #include "feedback/Palette.h"
 #include "feedback/SelfTest.h"
-#include "kb/DashboardWindow.h"
 #include "kb/HeadlessEngine.h"
 #include "kb/TarnBridge.h"
 #include "platform/linux/Autostart.h"
+#include "platform/linux/DesktopPrograms.h"
 #include "platform/linux/GtkFormWindow.h"
 #include "platform/linux/IndicatorStatusItem.h"
 #include "platform/linux/LinuxApplication.h"
@@ -68,6 +68,8 @@ int signIn(linuxport::LinuxDesktop& desktop) {
 
 // A later start of Mirelo reopens this one: the status window, and the dashboard when asked.
 void reopenOnLaterStarts(linuxport::LinuxApplication& app, AppDelegate& delegate) {
+  if (!delegate.onShowDashboard)
+    delegate.onShowDashboard = [] { Log::app.notice("대시보드는 아직 없다"); };
   app.onReopen = [&delegate](const std::vector<std::string>& args) {
     Log::app.notice("다시 열림: 상태 창을 보여준다");
     delegate.showWindow();
@@ -75,59 +77,25 @@ void reopenOnLaterStarts(linuxport::LinuxApplication& app, AppDelegate& delegate
   };
 }
 
-// The dashboard window, made on its first show into slot. While it holds the knowledge-base
-// storage the engine waits; a changed trigger setting reaches the running tap at once.
-void wireDashboard(linuxport::LinuxDesktop& desktop, TarnBridge& bridge, AppDelegate& delegate,
-                   TriggerTap& tap, std::unique_ptr<DashboardWindow>& slot) {
-  bridge.isDashboardActive = [&slot] { return slot && slot->isEngineActive(); };
-  delegate.onShowDashboard = [&desktop, &bridge, &delegate, &tap, &slot] {
-    if (!slot) {
-      slot = std::make_unique<DashboardWindow>(desktop.platform(), bridge);
-      slot->onEngineTornDown = [&delegate] { delegate.headless().flushQueue(); };
-      slot->onTriggerSettingsChanged = [&desktop, &delegate, &tap] {
-        tap.mode = Settings::triggerMode(desktop.defaults);
-        tap.key = Settings::triggerCode(desktop.defaults);
-        tap.disarm();
-        delegate.refreshStatusIcon();
-      };
-    }
-    slot->show();
-  };
-}
-
 // A write under way finishes before the program ends, for a few seconds at most.
 constexpr double kQuitWaitSeconds = 3.0;
 
-void finish(linuxport::LinuxDesktop& desktop, TriggerTap& tap, const AppDelegate& delegate) {
+void finish(linuxport::LinuxDesktop& desktop, AppDelegate& delegate) {
   Log::app.notice("종료");
-  tap.stop();
+  delegate.willTerminate();
   if (delegate.inFlight() && !linuxport::runMainLoopUntil([&] { return !delegate.inFlight(); },
                                                           desktop.clock, kQuitWaitSeconds))
     Log::app.error("종료: 진행 중인 트리거가 끝나지 않았다");
   desktop.pasteboard.storeForClipboardManager();
 }
 
-// The trigger loop: a tap of the trigger key in any text field runs the pipeline.
+// The application: the delegate launches on the Linux services and runs until it quits.
 int serve(linuxport::LinuxDesktop& desktop, linuxport::LinuxApplication& app,
           const std::vector<std::string>& args) {
   TarnBridge bridge(desktop.defaults);
-  std::unique_ptr<DashboardWindow> dashboard;
   auto delegate = std::make_shared<AppDelegate>(desktop.platform(), [&desktop, &bridge] {
     return std::make_unique<HeadlessEngine>(desktop.platform(), bridge);
   });
-  // The knowledge base loads at start when a session exists.
-  if (Keychain::get(desktop.secrets, Keychain::kSessionToken)) delegate->headless().ensureLoaded();
-  TriggerTap tap(desktop.clock, desktop.keyboard, desktop.workspace);
-  tap.mode = Settings::triggerMode(desktop.defaults);
-  tap.key = Settings::triggerCode(desktop.defaults);
-  tap.onTap = [weak = std::weak_ptr<AppDelegate>(delegate)] {
-    if (auto d = weak.lock()) d->run(std::nullopt, AppDelegate::kTriggerLabel, true);
-  };
-  tap.onSecureInputChange = [weak = std::weak_ptr<AppDelegate>(delegate)](bool) {
-    if (auto d = weak.lock()) d->refreshStatusIcon();
-  };
-  delegate->attachTrigger(tap);
-  wireDashboard(desktop, bridge, *delegate, tap, dashboard);
   bool quit = false;
   delegate->onQuit = [&] { quit = true; };
   delegate->onSignedIn = [&desktop] {
@@ -135,12 +103,13 @@ int serve(linuxport::LinuxDesktop& desktop, linuxport::LinuxApplication& app,
     linuxport::Autostart::offerOnce(desktop.defaults,
                                     std::filesystem::read_symlink("/proc/self/exe", ec));
   };
+  delegate->launcher().onListening = [&desktop, &delegate] {
+    print("Mirelo 실행 중 — 입력창에서 " + display(delegate->trigger()->key) +
+          " 를 눌러보세요. 백엔드: " + Settings::backendURL(desktop.defaults) +
+          " (끝내려면 Ctrl+C)");
+  };
+  reopenOnLaterStarts(app, *delegate);
   auto dataDir = linuxport::LinuxDefaults::standardInfoFile().parent_path();
-  delegate->setupStatusWindow([] {
-    return std::make_unique<linuxport::GtkFormWindow>("Mirelo", StatusWindow::kWidth,
-                                                      Palette::cream);
-  });
-  delegate->statusWindow()->appIcon = Assets::appIcon(dataDir);
   auto tray = Assets::menubar(dataDir);
   linuxport::IndicatorStatusItem item(tray.themePath, tray.name, tray.dimmedName);
   // Without a tray the window is the way in.
@@ -148,18 +117,15 @@ int serve(linuxport::LinuxDesktop& desktop, linuxport::LinuxApplication& app,
     if (first && !present) delegate->showWindow();
     first = false;
   };
-  delegate->setupStatusItem(item);
-  if (!tap.start()) {
-    print("단축키 이벤트를 받을 수 없습니다 (XInput2 없음)");
-    return 1;
-  }
-  print("Mirelo 실행 중 — 입력창에서 " + display(tap.key) +
-        " 를 눌러보세요. 백엔드: " + Settings::backendURL(desktop.defaults) + " (끝내려면 Ctrl+C)");
-  reopenOnLaterStarts(app, *delegate);
-  if (has(args, "--dashboard")) delegate->showDashboard();
+  delegate->launch({item,
+                    [] {
+                      return std::make_unique<linuxport::GtkFormWindow>(
+                          "Mirelo", StatusWindow::kWidth, Palette::cream);
+                    },
+                    Assets::appIcon(dataDir), args});
   linuxport::onQuitSignal([&] { delegate->quit(); });
   linuxport::runMainLoopUntil([&] { return quit; });
-  finish(desktop, tap, *delegate);
+  finish(desktop, *delegate);
   return 0;
 }
 
@@ -177,7 +143,8 @@ int main(int argc, char** argv) {
     return signIn(desktop);
   }
   linuxport::LinuxApplication app;
-  if (auto status = app.registerOrForward(argc, argv)) return *status;
+  bool replace = linuxport::DesktopPrograms::takeReplaceRequest();
+  if (auto status = app.registerOrForward(argc, argv, replace)) return *status;
   linuxport::LinuxDesktop desktop;
   return serve(desktop, app, args);
 }

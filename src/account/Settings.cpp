@@ -26,7 +26,7 @@ std::string backendURL(platform::Defaults& defaults) {
 }
 
 bool backendURLOverridden(platform::Defaults& defaults) {
-  return defaults.object(kBackendURL).has_value();
+  return storedString(defaults, kBackendURL).has_value();
 }
 
 TriggerMode triggerMode(platform::Defaults& defaults) {

@@ -33,7 +33,7 @@ inline constexpr std::string_view kDefaultGoogleTokenURL = "https://oauth2.googl
 // The backend base URL: the defaults' string, else the Info dictionary's, else the
 // built-in default; a string that is not a URL gives the built-in default.
 std::string backendURL(platform::Defaults& defaults);
-// True when the defaults hold the backend override key (the launch log marks it).
+// True when the defaults hold a string under the backend override key (the launch log marks it).
 bool backendURLOverridden(platform::Defaults& defaults);
 
 TriggerMode triggerMode(platform::Defaults& defaults);

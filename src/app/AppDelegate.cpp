@@ -8,6 +8,7 @@
 #include "base/Text.h"
 #include "feedback/Diagnostics.h"
 #include "field/Insert.h"
+#include "field/Permissions.h"
 
 namespace {
 
@@ -73,7 +74,8 @@ AppDelegate::AppDelegate(platform::Platform platform, KnowledgeBaseFactory makeK
       caret_(p_.ui, p_.clock),
       hud_(p_.ui, p_.clock),
       undo_(p_),
-      statusBar_(std::make_unique<StatusBar>(p_, *this)) {
+      statusBar_(std::make_unique<StatusBar>(p_, *this)),
+      launch_(std::make_unique<Launch>(p_, *this)) {
   undo_.onChanged = [this] { refreshStatusIcon(); };
 }
 
@@ -350,6 +352,12 @@ void AppDelegate::setupStatusWindow(StatusWindow::WindowFactory makeWindow) {
   w.onOpenDashboard = [this] { showDashboard(); };
   w.onShowDiagnostics = [this] { showDiagnostics(); };
   w.onRelaunch = [this] { relaunchNow(); };
+  w.onOpenInputMonitoring = [p = p_] { Permissions::open(p, Permissions::Pane::inputMonitoring); };
+  // Here the grant is the user turning the desktop's accessibility on: this click is that.
+  w.onOpenAccessibility = [p = p_] {
+    p.accessibility.isProcessTrusted(true);
+    Permissions::open(p, Permissions::Pane::accessibility);
+  };
   w.onUndo = [this] { undoLastWrite(); };
   w.canUndo = [this] { return canUndo(); };
   w.isTapDead = [this] { return tapDead_; };
@@ -378,11 +386,13 @@ void AppDelegate::showDashboard() {
 }
 
 void AppDelegate::showOnboarding() {
-  if (onShowOnboarding) onShowOnboarding();
+  launch_->showOnboarding();
 }
 
 void AppDelegate::relaunchNow() {
-  if (onRelaunch) onRelaunch();
+  Permissions::relaunch(p_, [weak = weak_from_this()] {
+    if (auto self = weak.lock()) self->quit();
+  });
 }
 
 void AppDelegate::quit() {

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "app/Launch.h"
 #include "app/RewriteUndo.h"
 #include "base/Async.h"
 #include "feedback/CaretPanel.h"
@@ -45,6 +46,12 @@ class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
   ~AppDelegate();
   AppDelegate(const AppDelegate&) = delete;
   AppDelegate& operator=(const AppDelegate&) = delete;
+
+  // The start of the application; parts must outlive this delegate.
+  void launch(Launch::Parts parts) { launch_->run(std::move(parts)); }
+  // The end: the trigger stops listening.
+  void willTerminate() { launch_->terminate(); }
+  Launch& launcher() { return *launch_; }
 
   // One trigger. Dropped while another is being processed, from the field read to the write.
   void run(std::optional<std::string> instruction, std::string label, bool useTarn);
@@ -92,8 +99,8 @@ class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
   // Filled by the status-bar menu and the status window.
   std::function<void()> onRefreshStatusIcon;
   std::function<void(const std::string& body, bool isError)> onStatusMessage;
-  // Filled by the launch: what the dashboard, onboarding, relaunch and quit commands do.
-  std::function<void()> onShowWindow, onShowDashboard, onShowOnboarding, onRelaunch, onQuit;
+  // Filled by the program: what the dashboard and quit commands do.
+  std::function<void()> onShowWindow, onShowDashboard, onQuit;
   // After a successful sign-in from the menu.
   std::function<void()> onSignedIn;
 
@@ -135,4 +142,6 @@ class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
   TriggerTap* trigger_ = nullptr;
   std::unique_ptr<StatusBar> statusBar_;
   std::shared_ptr<StatusWindow> statusWindow_;
+  // Last: its watches call back into the members above.
+  std::unique_ptr<Launch> launch_;
 };

@@ -41,7 +41,7 @@ struct FileDialog {
 class Ui {
  public:
   virtual ~Ui() = default;
-  // Runs a modal alert; returns the index of the button chosen.
+  // Runs a modal alert; returns the index of the button chosen (the last when dismissed).
   virtual int runAlert(const std::string& message, const std::string& informative,
                        const std::vector<std::string>& buttons) = 0;
   // Brings this program to the front (before a modal alert).

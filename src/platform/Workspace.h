@@ -25,6 +25,11 @@ class Workspace {
   virtual bool activate(std::int32_t pid) = 0;
   // Opens a URL with the desktop's default handler; false when nothing could be started.
   virtual bool open(const std::string& url) = 0;
+  // Opens the desktop's own accessibility settings; false when it has none.
+  virtual bool openAccessibilitySettings() = 0;
+  // Starts this program afresh with the same arguments, the new one taking over from this
+  // one; false when it could not be started.
+  virtual bool relaunchSelf() = 0;
 
   // Observers are called on the main context; the returned token removes them.
   virtual int addActivationObserver(Observer observer) = 0;

@@ -25,7 +25,7 @@ class FakeKeyboardEvents : public platform::KeyboardEvents {
   bool inputMonitoringGranted() override { return inputMonitoring; }
   void requestInputMonitoring() override {}
   bool secureInputEnabled() override { return secureInput; }
-  double secondsSinceLastModifierEvent() override { return 1000; }
+  double secondsSinceLastModifierEvent() override { return modifierIdle; }
   std::string keysymName(platform::ModifierKey key) override {
     return keysyms[static_cast<size_t>(key)];
   }
@@ -47,6 +47,7 @@ class FakeKeyboardEvents : public platform::KeyboardEvents {
   bool refuseListening = false;
   bool inputMonitoring = true;
   bool secureInput = false;
+  double modifierIdle = 1000;
   int reenables = 0;
   int triggerTaps = 0;
   std::array<std::string, 8> keysyms{"Alt_L",   "Alt_R",   "Control_L", "Control_R",

@@ -10,7 +10,7 @@
 
 namespace fake {
 
-// Records the panels and alerts it shows; alerts are answered with the first button.
+// Records the panels and alerts it shows; alerts are answered with alertAnswer.
 class FakeUi : public platform::Ui {
  public:
   // What a panel showed: its frame and every text it held, in order.
@@ -28,7 +28,7 @@ class FakeUi : public platform::Ui {
   int runAlert(const std::string& message, const std::string& informative,
                const std::vector<std::string>& buttons) override {
     alerts.push_back({message, informative, buttons});
-    return 0;
+    return alertAnswer;
   }
   void activateSelf() override { ++activations; }
   // Every character is 7 points wide and 15 high, so widths are easy to predict.
@@ -62,6 +62,7 @@ class FakeUi : public platform::Ui {
   std::vector<std::shared_ptr<Panel>> openPanels() const;
 
   std::vector<Alert> alerts;
+  int alertAnswer = 0;
   std::vector<SaveDialog> saveDialogs;
   std::vector<OpenDialog> openDialogs;
   std::optional<std::string> downloads = "/home/user/Downloads";

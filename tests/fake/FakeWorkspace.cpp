@@ -19,6 +19,19 @@ int FakeWorkspace::addActivationObserver(Observer observer) {
   return nextToken_++;
 }
 
+int FakeWorkspace::addTerminationObserver(Observer observer) {
+  termination_[nextToken_] = std::move(observer);
+  return nextToken_++;
+}
+
+void FakeWorkspace::terminate(const platform::RunningApplication& app) {
+  std::erase(running, app);
+  if (frontmost == app) frontmost.reset();
+  auto observers = termination_;
+  for (auto& [token, observer] : observers)
+    observer(app);
+}
+
 void FakeWorkspace::bringToFront(const platform::RunningApplication& app) {
   if (std::find(running.begin(), running.end(), app) == running.end()) running.push_back(app);
   frontmost = app;

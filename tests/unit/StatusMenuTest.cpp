@@ -164,15 +164,15 @@ TEST_F(StatusMenuTest, OtherRowsReachTheirActions) {
   EXPECT_EQ(desk.ui.activations, 1);
   EXPECT_TRUE(item.click("업데이트 확인"));
   EXPECT_EQ(desk.updater.checks, 1);
-  int quits = 0, relaunches = 0;
+  int quits = 0;
   app->onQuit = [&] { ++quits; };
-  app->onRelaunch = [&] { ++relaunches; };
+
   EXPECT_TRUE(item.click("Mirelo 종료"));
   EXPECT_EQ(quits, 1);
   app->setTapDead(true);
   app->refreshStatusIcon();
   EXPECT_TRUE(item.click("단축키가 적용되지 않았습니다 — 다시 켜기"));
-  EXPECT_EQ(relaunches, 1);
+  EXPECT_EQ(desk.workspace.relaunches, 1);
 }
 
 }  // namespace

@@ -98,7 +98,9 @@ int GtkUi::runAlert(const std::string& message, const std::string& informative,
   gtk_window_set_keep_above(GTK_WINDOW(dialog), TRUE);
   gint response = gtk_dialog_run(GTK_DIALOG(dialog));
   gtk_widget_destroy(dialog);
-  return response >= 0 ? response : 0;
+  // Closed without a choice: the last button, the one that changes nothing.
+  if (response < 0) return buttons.empty() ? 0 : static_cast<int>(buttons.size()) - 1;
+  return response;
 }
 
 platform::Size GtkUi::measurePanelText(const std::string& text) {

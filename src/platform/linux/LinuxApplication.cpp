@@ -31,11 +31,20 @@ int commandLine(GApplication*, GApplicationCommandLine* line, gpointer data) {
   return 0;
 }
 
+// A relaunched Mirelo has taken the name; this one is about to quit on its own.
+gboolean nameLost(GApplication*, gpointer) {
+  Log::app.notice("새로 켠 Mirelo가 이어받았다");
+  return TRUE;
+}
+
 }  // namespace
 
 LinuxApplication::LinuxApplication()
-    : app_(gtk_application_new(kId, G_APPLICATION_HANDLES_COMMAND_LINE)) {
+    : app_(gtk_application_new(kId, static_cast<GApplicationFlags>(
+                                         G_APPLICATION_HANDLES_COMMAND_LINE |
+                                         G_APPLICATION_ALLOW_REPLACEMENT))) {
   g_signal_connect(app_, "command-line", G_CALLBACK(commandLine), this);
+  g_signal_connect(app_, "name-lost", G_CALLBACK(nameLost), this);
 }
 
 LinuxApplication::~LinuxApplication() {
@@ -43,7 +52,11 @@ LinuxApplication::~LinuxApplication() {
   g_object_unref(app_);
 }
 
-std::optional<int> LinuxApplication::registerOrForward(int argc, char** argv) {
+std::optional<int> LinuxApplication::registerOrForward(int argc, char** argv, bool replace) {
+  if (replace)
+    g_application_set_flags(G_APPLICATION(app_),
+                            static_cast<GApplicationFlags>(
+                                g_application_get_flags(G_APPLICATION(app_)) | G_APPLICATION_REPLACE));
   ::signal(SIGALRM, forwardTimedOut);
   ::alarm(kForwardSeconds);
   GError* error = nullptr;

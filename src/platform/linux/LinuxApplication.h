@@ -22,8 +22,9 @@ class LinuxApplication {
   LinuxApplication& operator=(const LinuxApplication&) = delete;
 
   // Registers this start. When another one already runs, hands it argv and returns the status
-  // it answers with; absent when this start is the one that runs.
-  std::optional<int> registerOrForward(int argc, char** argv);
+  // it answers with; absent when this start is the one that runs. With replace (a relaunch),
+  // this start takes the name over from the running one instead.
+  std::optional<int> registerOrForward(int argc, char** argv, bool replace = false);
 
   // On the running instance, with the arguments of each later start.
   std::function<void(const std::vector<std::string>& args)> onReopen;

@@ -1,5 +1,6 @@
 #include "platform/linux/X11Workspace.h"
 
+#include "platform/linux/DesktopPrograms.h"
 #include "platform/linux/OpenURL.h"
 
 #include <X11/Xatom.h>
@@ -233,6 +234,14 @@ bool X11Workspace::activate(std::int32_t pid) {
 
 bool X11Workspace::open(const std::string& url) {
   return openURL(url);
+}
+
+bool X11Workspace::openAccessibilitySettings() {
+  return DesktopPrograms::openAccessibilitySettings();
+}
+
+bool X11Workspace::relaunchSelf() {
+  return DesktopPrograms::relaunchSelf();
 }
 
 int X11Workspace::addActivationObserver(Observer observer) {

@@ -32,6 +32,8 @@ class X11Workspace : public platform::Workspace {
   std::vector<platform::RunningApplication> runningApplications() override;
   bool activate(std::int32_t pid) override;
   bool open(const std::string& url) override;
+  bool openAccessibilitySettings() override;
+  bool relaunchSelf() override;
   int addActivationObserver(Observer observer) override;
   int addTerminationObserver(Observer observer) override;
   void removeObserver(int token) override;
