@@ -39,11 +39,12 @@ void Launch::run(Parts parts) {
 
 void Launch::logStart() {
   const bool signedIn = Keychain::get(p_.secrets, Keychain::kSessionToken).has_value();
-  Log::app.info("시작: 입력모니터링 %{bool}d, 손쉬운사용 %{bool}d, 로그인 %{bool}d, 서버 "
-                "%{public}s%{public}s",
-                p_.keyboard.inputMonitoringGranted(), p_.accessibility.isProcessTrusted(false),
-                signedIn, Settings::backendURL(p_.defaults),
-                Settings::backendURLOverridden(p_.defaults) ? " (defaults 재정의)" : "");
+  Log::app.info(
+      "시작: 입력모니터링 %{bool}d, 손쉬운사용 %{bool}d, 로그인 %{bool}d, 서버 "
+      "%{public}s%{public}s",
+      p_.keyboard.inputMonitoringGranted(), p_.accessibility.isProcessTrusted(false), signedIn,
+      Settings::backendURL(p_.defaults),
+      Settings::backendURLOverridden(p_.defaults) ? " (defaults 재정의)" : "");
 }
 
 void Launch::configureTrigger() {

@@ -52,7 +52,10 @@ class FakeAccessibility : public platform::Accessibility {
                     const platform::AXValue& value) override;
   std::optional<bool> isAttributeSettable(const platform::ElementRef& element,
                                           std::string_view name) override;
-  bool isProcessTrusted(bool) override { return trusted; }
+  bool isProcessTrusted(bool prompt) override {
+    if (prompt) ++prompts;
+    return trusted;
+  }
   // Answers with trusted as it is trustDelay seconds later.
   void checkTrust(std::function<void(bool)> answer) override;
   // Only with snapshots on: the tree of element's top ancestor as the attributes hold it now.
@@ -66,7 +69,8 @@ class FakeAccessibility : public platform::Accessibility {
   bool trusted = true;
   double trustDelay = 0;
   int trustChecks = 0;
-  int calls = 0;  // every attribute call, for tests that require none
+  int prompts = 0;  // questions that may ask the user
+  int calls = 0;    // every attribute call, for tests that require none
   bool snapshots = false;
   int snapshotsTaken = 0;
   int snapshotReads = 0;           // every read of a snapshot's attribute

@@ -27,6 +27,7 @@ class RecordingKnowledgeBase : public KnowledgeBase {
     std::vector<Retrieval> retrievals;
     std::vector<Ingest> ingests;
     int created = 0;
+    int loads = 0, teardowns = 0;
   };
 
   explicit RecordingKnowledgeBase(std::shared_ptr<Calls> calls) : calls_(std::move(calls)) {
@@ -43,8 +44,8 @@ class RecordingKnowledgeBase : public KnowledgeBase {
         {std::move(text), std::move(title), std::move(context), std::move(lang)});
   }
 
-  void ensureLoaded() override {}
-  void teardown() override {}
+  void ensureLoaded() override { ++calls_->loads; }
+  void teardown() override { ++calls_->teardowns; }
   void flushQueue() override {}
 
   // A factory that makes recording knowledge bases over calls.

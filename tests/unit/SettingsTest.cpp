@@ -38,6 +38,9 @@ TEST(Settings, BackendURLPrefersDefaultsThenInfoThenBuiltIn) {
   d.values["MireloBackendURL"] = "https://staging.mirelo.app";
   EXPECT_EQ(Settings::backendURL(d), "https://staging.mirelo.app");
   EXPECT_TRUE(Settings::backendURLOverridden(d));
+  d.values["MireloBackendURL"] = 8080;
+  EXPECT_FALSE(Settings::backendURLOverridden(d)) << "only a string overrides";
+  d.values["MireloBackendURL"] = "https://staging.mirelo.app";
   // An empty override is taken, then rejected as no URL: the built-in default, not Info's.
   d.values["MireloBackendURL"] = "";
   EXPECT_EQ(Settings::backendURL(d), "https://api.mirelo.app");

@@ -41,8 +41,8 @@ bool startDetached(std::vector<std::string> args, const char* file = nullptr,
   argv.push_back(nullptr);
   auto flags = file ? G_SPAWN_FILE_AND_ARGV_ZERO : G_SPAWN_SEARCH_PATH;
   GError* error = nullptr;
-  bool started = g_spawn_async(nullptr, argv.data(), envp, static_cast<GSpawnFlags>(flags),
-                               nullptr, nullptr, nullptr, &error);
+  bool started = g_spawn_async(nullptr, argv.data(), envp, static_cast<GSpawnFlags>(flags), nullptr,
+                               nullptr, nullptr, &error);
   if (error) {
     Log::app.error("실행하지 못했다: %{public}s", error->message);
     g_error_free(error);

@@ -40,9 +40,9 @@ gboolean nameLost(GApplication*, gpointer) {
 }  // namespace
 
 LinuxApplication::LinuxApplication()
-    : app_(gtk_application_new(kId, static_cast<GApplicationFlags>(
-                                         G_APPLICATION_HANDLES_COMMAND_LINE |
-                                         G_APPLICATION_ALLOW_REPLACEMENT))) {
+    : app_(gtk_application_new(kId,
+                               static_cast<GApplicationFlags>(G_APPLICATION_HANDLES_COMMAND_LINE |
+                                                              G_APPLICATION_ALLOW_REPLACEMENT))) {
   g_signal_connect(app_, "command-line", G_CALLBACK(commandLine), this);
   g_signal_connect(app_, "name-lost", G_CALLBACK(nameLost), this);
 }
@@ -54,9 +54,9 @@ LinuxApplication::~LinuxApplication() {
 
 std::optional<int> LinuxApplication::registerOrForward(int argc, char** argv, bool replace) {
   if (replace)
-    g_application_set_flags(G_APPLICATION(app_),
-                            static_cast<GApplicationFlags>(
-                                g_application_get_flags(G_APPLICATION(app_)) | G_APPLICATION_REPLACE));
+    g_application_set_flags(G_APPLICATION(app_), static_cast<GApplicationFlags>(
+                                                     g_application_get_flags(G_APPLICATION(app_)) |
+                                                     G_APPLICATION_REPLACE));
   ::signal(SIGALRM, forwardTimedOut);
   ::alarm(kForwardSeconds);
   GError* error = nullptr;
