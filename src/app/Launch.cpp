@@ -158,13 +158,12 @@ void Launch::offerRelaunch() {
 
 void Launch::startTapWatch() {
   tapWatch_.start(p_.clock, kTapWatchSeconds, true, [this] {
-    // Until the permission watch has acted on a grant, a missing listener is expected.
-    if (permissionWatch_.active()) return;
     askTrust(tapCheckPending_, [this](bool trusted) { tapTick(trusted); });
   });
 }
 
 void Launch::tapTick(bool trusted) {
+  // Until the permission watch has acted on a grant, a missing listener is expected.
   if (!trusted || !p_.keyboard.inputMonitoringGranted() || permissionWatch_.active()) return;
   if (!trigger_.installed()) {
     if (app_.tapDead()) return;
