@@ -73,7 +73,9 @@ void reopenOnLaterStarts(linuxport::LinuxApplication& app, AppDelegate& delegate
   app.onReopen = [&delegate](const std::vector<std::string>& args) {
     Log::app.notice("다시 열림: 상태 창을 보여준다");
     delegate.showWindow();
-    if (has(args, "--dashboard")) delegate.showDashboard();
+    if (!has(args, "--dashboard")) return;
+    Log::app.notice("다시 열림: 대시보드를 보여준다");
+    delegate.showDashboard();
   };
 }
 
@@ -117,7 +119,7 @@ int serve(linuxport::LinuxDesktop& desktop, linuxport::LinuxApplication& app,
     if (first && !present) delegate->showWindow();
     first = false;
   };
-  delegate->launch({item,
+  delegate->launch({item, bridge,
                     [] {
                       return std::make_unique<linuxport::GtkFormWindow>(
                           "Mirelo", StatusWindow::kWidth, Palette::cream);

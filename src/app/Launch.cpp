@@ -25,7 +25,7 @@ void Launch::run(Parts parts) {
   app_.statusWindow()->appIcon = std::move(parts.appIcon);
   logStart();
   configureTrigger();
-  // The dashboard is made on first use; its callbacks are installed then.
+  makeDashboard(parts.tarnBridge);
   startEngine();
   p_.notifier.requestAuthorization();
   app_.refreshStatusIcon();
@@ -47,10 +47,14 @@ void Launch::logStart() {
       Settings::backendURLOverridden(p_.defaults) ? " (defaults 재정의)" : "");
 }
 
-void Launch::configureTrigger() {
+void Launch::reloadTriggerSettings() {
   trigger_.mode = Settings::triggerMode(p_.defaults);
   trigger_.key = Settings::triggerCode(p_.defaults);
   trigger_.disarm();
+}
+
+void Launch::configureTrigger() {
+  reloadTriggerSettings();
   auto weak = app_.weak_from_this();
   trigger_.onTap = [weak] {
     if (auto app = weak.lock()) app->run(std::nullopt, AppDelegate::kTriggerLabel, true);
@@ -59,6 +63,21 @@ void Launch::configureTrigger() {
     if (auto app = weak.lock()) app->refreshStatusIcon();
   };
   app_.attachTrigger(trigger_);
+}
+
+void Launch::makeDashboard(TarnBridge& bridge) {
+  dashboard_ = std::make_unique<DashboardWindow>(p_, bridge);
+  auto weak = app_.weak_from_this();
+  dashboard_->onTriggerSettingsChanged = [this, weak] {
+    if (!weak.lock()) return;
+    reloadTriggerSettings();
+    app_.refreshStatusIcon();
+  };
+  bridge.isDashboardActive = [this, weak] { return weak.lock() && dashboard_->isEngineActive(); };
+  dashboard_->onEngineTornDown = [weak] {
+    if (auto app = weak.lock()) app->headless().flushQueue();
+  };
+  app_.onShowDashboard = [this] { dashboard_->show(); };
 }
 
 void Launch::startEngine() {

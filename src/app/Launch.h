@@ -7,6 +7,8 @@
 
 #include "base/Async.h"
 #include "feedback/StatusWindow.h"
+#include "kb/DashboardWindow.h"
+#include "kb/TarnBridge.h"
 #include "platform/Platform.h"
 #include "platform/StatusItem.h"
 #include "trigger/TriggerTap.h"
@@ -21,6 +23,8 @@ class Launch {
   // What the program builds from the desktop's own services.
   struct Parts {
     platform::StatusItem& statusItem;
+    // Shared by the dashboard and the engine; it must outlive the delegate.
+    TarnBridge& tarnBridge;
     StatusWindow::WindowFactory makeStatusWindow;
     std::optional<std::string> appIcon;
     std::vector<std::string> args;
@@ -59,6 +63,8 @@ class Launch {
  private:
   void logStart();
   void configureTrigger();
+  void reloadTriggerSettings();
+  void makeDashboard(TarnBridge& bridge);
   void startEngine();
   bool startTrigger();
   void askTrust(bool& pending, std::function<void(bool)> then);
@@ -78,6 +84,8 @@ class Launch {
   platform::Platform p_;
   AppDelegate& app_;
   TriggerTap trigger_;
+  // Its window is made on the first show.
+  std::unique_ptr<DashboardWindow> dashboard_;
   bool inputMonitoringAtLaunch_ = false;
   bool offeredRelaunchForDeadTap_ = false;
   bool readyCheckPending_ = false;

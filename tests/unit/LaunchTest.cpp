@@ -30,12 +30,11 @@ class LaunchTest : public testing::Test {
     AX::resetForTesting();
     Keychain::set(desk.secrets, "tok", Keychain::kSessionToken);
     app->onQuit = [this] { ++quits; };
-    app->onShowDashboard = [this] { ++dashboards; };
     app->launcher().onListening = [this] { ++listenings; };
   }
 
   void launch(Lines args = {"mirelo"}) {
-    app->launch({item,
+    app->launch({item, bridge,
                  [this] {
                    auto w = std::make_unique<fake::FakeFormWindow>();
                    window = w.get();
@@ -63,12 +62,13 @@ class LaunchTest : public testing::Test {
   fake::FakeDesktop desk;
   fake::FakeStatusItem item;
   fake::FakeFormWindow* window = nullptr;
+  TarnBridge bridge{desk.defaults};
   std::shared_ptr<fake::RecordingKnowledgeBase::Calls> kb =
       std::make_shared<fake::RecordingKnowledgeBase::Calls>();
   std::shared_ptr<AppDelegate> app =
       std::make_shared<AppDelegate>(desk.platform(), fake::RecordingKnowledgeBase::factory(kb));
   Log::Capture log;
-  int quits = 0, dashboards = 0, listenings = 0;
+  int quits = 0, listenings = 0;
 };
 
 TEST_F(LaunchTest, StartsConfiguredAndListensOnTheNextTurnWithoutShowingAnything) {
@@ -84,7 +84,8 @@ TEST_F(LaunchTest, StartsConfiguredAndListensOnTheNextTurnWithoutShowingAnything
   EXPECT_EQ(tap.key, TriggerKey::controlRight);
   EXPECT_FALSE(tap.installed()) << "the listener waits for the launch to finish";
   EXPECT_EQ(kb->loads, 1);
-  EXPECT_EQ(dashboards, 1);
+  EXPECT_EQ(desk.webViews.windows.size(), 1u) << "the dashboard shows at once";
+  EXPECT_TRUE(bridge.isDashboardActive()) << "and holds the engine's writes";
 
   desk.clock.runPending();
   EXPECT_TRUE(tap.installed());
@@ -105,7 +106,7 @@ TEST_F(LaunchTest, SignedOutWithoutOverrideTheEngineIsTornDownAndTheLogHasNoMark
                            "https://api.mirelo.app"));
   EXPECT_EQ(kb->loads, 0);
   EXPECT_EQ(kb->teardowns, 1);
-  EXPECT_EQ(dashboards, 0);
+  EXPECT_TRUE(desk.webViews.windows.empty());
 }
 
 TEST_F(LaunchTest, AccessibilityGrantedLaterIsAnnouncedOnceAndNeverAskedForUnprompted) {
