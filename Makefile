@@ -61,6 +61,7 @@ bench: build
 	@if [ -x $(BUILD)/bench/trigger/mirelo_bench_trigger ]; then tests/desktop/session $(BUILD)/bench/trigger/mirelo_bench_trigger; fi
 	@if [ -x $(BUILD)/bench/accessibility/mirelo_bench_accessibility ]; then tests/desktop/session $(BUILD)/bench/accessibility/mirelo_bench_accessibility; fi
 	@if [ -x $(BUILD)/bench/kb/mirelo_bench_kb ]; then MIRELO_BACKEND=$(abspath $(BUILD))/tools/backend/mirelo-backend tests/desktop/session $(BUILD)/bench/kb/mirelo_bench_kb; fi
+	@if [ -x $(BUILD)/bench/app/mirelo_bench_app ]; then MIRELO_BUILD_DIR=$(abspath $(BUILD)) MIRELO_BACKEND=$(abspath $(BUILD))/tools/backend/mirelo-backend tests/desktop/session $(BUILD)/bench/app/mirelo_bench_app; fi
 
 # Screenshots of the status window, the tray menu, the caret panels and the dashboard, on Xvfb.
 screens: deps $(BUILD)/build.ninja

@@ -19,8 +19,11 @@ namespace desktoptest {
 namespace {
 
 // The program with its stderr (the log) on the same pipe as its stdout.
-bool startMirelo(Child& child, const std::vector<std::string>& extra = {}) {
-  std::vector<std::string> args{"/bin/sh", "-c", "exec \"$0\" \"$@\" 2>&1", buildDir() + "/mirelo"};
+bool startMirelo(Child& child, const std::vector<std::string>& extra = {},
+                 const std::vector<std::string>& environment = {}) {
+  std::vector<std::string> args{"/usr/bin/env"};
+  args.insert(args.end(), environment.begin(), environment.end());
+  args.insert(args.end(), {"/bin/sh", "-c", "exec \"$0\" \"$@\" 2>&1", buildDir() + "/mirelo"});
   args.insert(args.end(), extra.begin(), extra.end());
   return child.start(args);
 }
@@ -70,6 +73,29 @@ TEST(SingleInstanceDesktopTest, LaterStartReopensTheRunningOneAndSigtermEndsItCl
   EXPECT_TRUE(pumpUntil([&] { return windowsShown(first.pid(), "Mirelo") == 2; }, 5000)) << log;
 
   status = first.stop(SIGTERM, 10000);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+}
+
+// A relaunch starts the program with the replace request: the new one takes over at once (the
+// old one is about to quit), and later starts reach the new one.
+TEST(SingleInstanceDesktopTest, ARelaunchedStartTakesOverFromTheRunningOne) {
+  TrayWatcher tray;
+  Child old, fresh, later;
+  std::string oldLog, freshLog, laterLog;
+  ASSERT_TRUE(startMirelo(old));
+  ASSERT_TRUE(readUntil(old, "Mirelo 실행 중", oldLog)) << oldLog;
+  ASSERT_TRUE(startMirelo(fresh, {}, {"MIRELO_REPLACE=1"}));
+  EXPECT_TRUE(readUntil(fresh, "Mirelo 실행 중", freshLog)) << freshLog;
+  EXPECT_TRUE(readUntil(old, "이어받았다", oldLog)) << oldLog;
+  int status = old.stop(SIGTERM, 10000);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+
+  ASSERT_TRUE(startMirelo(later));
+  readUntil(later, "\x01", laterLog);
+  status = later.stop(0, 10000);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status << "\n" << laterLog;
+  EXPECT_TRUE(readUntil(fresh, "다시 열림", freshLog)) << freshLog;
+  status = fresh.stop(SIGTERM, 10000);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 

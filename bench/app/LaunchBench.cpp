@@ -1,0 +1,161 @@
+// Figures of the whole program, the real mirelo on the private session, signed in against the
+// stand-in backend with a tray watcher present: the time from its start to its tray item
+// registered and its trigger listening (median of 5 starts), and its idle CPU over 60 s once
+// the knowledge-base engine is ready, for the process and for its whole process tree.
+//
+//   mirelo_bench_app   runs inside tests/desktop/session (make bench does that)
+#include <gtk/gtk.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "Child.h"
+#include "StandInBackend.h"
+#include "TrayWatcher.h"
+#include "account/Keychain.h"
+#include "account/Settings.h"
+#include "base/Log.h"
+#include "platform/linux/LinuxDesktop.h"
+
+namespace {
+
+using desktoptest::Child;
+using Steady = std::chrono::steady_clock;
+
+constexpr int kStarts = 5;
+constexpr int kIdleSeconds = 60;
+
+void report(const char* name, double value, const char* unit) {
+  std::printf("bench: %s %.3f %s\n", name, value, unit);
+  std::fflush(stdout);
+}
+
+bool startMirelo(Child& child) {
+  return child.start(
+      {"/bin/sh", "-c", "exec \"$0\" \"$@\" 2>&1", desktoptest::buildDir() + "/mirelo"});
+}
+
+// Reads the program's lines until one holds text.
+bool readUntil(Child& child, const std::string& text, int timeoutMs) {
+  auto end = Steady::now() + std::chrono::milliseconds(timeoutMs);
+  while (Steady::now() < end) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Steady::now());
+    auto line = child.read('\n', static_cast<int>(left.count()));
+    if (!line) return false;
+    if (line->find(text) != std::string::npos) return true;
+  }
+  return false;
+}
+
+// Milliseconds from the start to the tray item registered and the trigger listening.
+double coldStart() {
+  desktoptest::TrayWatcher tray;
+  Child mirelo;
+  auto start = Steady::now();
+  if (!startMirelo(mirelo) || !readUntil(mirelo, "Mirelo 실행 중", 20000) ||
+      !desktoptest::pumpUntil([&] { return tray.registered(); }, 20000)) {
+    std::fprintf(stderr, "mirelo did not get ready\n");
+    return -1;
+  }
+  double ms = std::chrono::duration<double, std::milli>(Steady::now() - start).count();
+  mirelo.stop(SIGTERM);
+  return ms;
+}
+
+std::vector<std::string> statFields(int pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+  std::string stat((std::istreambuf_iterator<char>(in)), {});
+  std::vector<std::string> fields;
+  auto close = stat.rfind(')');
+  if (close == std::string::npos) return fields;
+  std::istringstream rest(stat.substr(close + 2));
+  for (std::string f; rest >> f;)
+    fields.push_back(f);
+  return fields;  // fields[0] is the state (field 3 of the file)
+}
+
+// User and system clock ticks a process has used.
+long cpuTicks(int pid) {
+  auto f = statFields(pid);
+  return f.size() > 12 ? std::stol(f[11]) + std::stol(f[12]) : 0;
+}
+
+std::vector<int> tree(int root) {
+  std::vector<int> pids{root};
+  for (size_t i = 0; i < pids.size(); ++i) {
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+      const std::string name = entry.path().filename();
+      if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+      auto f = statFields(std::stoi(name));
+      if (f.size() > 1 && std::stoi(f[1]) == pids[i]) pids.push_back(std::stoi(name));
+    }
+  }
+  return pids;
+}
+
+// Runs the main loop, asleep until something happens, for seconds.
+void idleFor(int seconds) {
+  bool done = false;
+  g_timeout_add_seconds(
+      static_cast<guint>(seconds),
+      [](gpointer flag) -> gboolean {
+        *static_cast<bool*>(flag) = true;
+        return G_SOURCE_REMOVE;
+      },
+      &done);
+  while (!done)
+    g_main_context_iteration(nullptr, TRUE);
+}
+
+void idleCpu() {
+  desktoptest::TrayWatcher tray;
+  Child mirelo;
+  if (!startMirelo(mirelo) || !readUntil(mirelo, "헤드리스 엔진 준비됨", 30000)) {
+    std::fprintf(stderr, "mirelo's engine did not get ready\n");
+    return;
+  }
+  idleFor(2);  // what the start left behind settles
+  auto pids = tree(mirelo.pid());
+  long own = cpuTicks(mirelo.pid()), all = 0;
+  for (int pid : pids)
+    all += cpuTicks(pid);
+  idleFor(kIdleSeconds);
+  long ownAfter = cpuTicks(mirelo.pid()), allAfter = 0;
+  for (int pid : tree(mirelo.pid()))
+    allAfter += cpuTicks(pid);
+  const double tick = static_cast<double>(sysconf(_SC_CLK_TCK));
+  report("idle_cpu_process", 100.0 * (ownAfter - own) / tick / kIdleSeconds, "%");
+  report("idle_cpu_tree", 100.0 * (allAfter - all) / tick / kIdleSeconds, "%");
+  mirelo.stop(SIGTERM);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (!gtk_init_check(&argc, &argv)) return 1;
+  Log::setStderrEnabled(false);
+  StandInBackend backend;
+  linuxport::LinuxDesktop desk;
+  desk.defaults.set(Settings::kBackendURL, backend.url());
+  Keychain::set(desk.secrets, "bench-token", Keychain::kSessionToken);
+
+  std::vector<double> starts;
+  for (int i = 0; i < kStarts; ++i)
+    starts.push_back(coldStart());
+  std::sort(starts.begin(), starts.end());
+  report("cold_start_to_ready", starts[starts.size() / 2], "ms");
+  idleCpu();
+
+  desk.defaults.remove(Settings::kBackendURL);
+  Keychain::remove(desk.secrets, Keychain::kSessionToken);
+  return 0;
+}
