@@ -339,6 +339,10 @@ void AppDelegate::refreshStatusIcon() {
   if (onRefreshStatusIcon) onRefreshStatusIcon();
 }
 
+void AppDelegate::noteTrust(bool trusted) {
+  statusBar_->noteTrust(trusted);
+}
+
 void AppDelegate::setupStatusItem(platform::StatusItem& item) {
   statusBar_->attach(item);
   statusBar_->refresh();

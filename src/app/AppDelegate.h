@@ -69,6 +69,9 @@ class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
   // Recomputes the status icon, tooltip and menu.
   void refreshStatusIcon();
 
+  // An accessibility trust answer got elsewhere; the icon and menu change only when it did.
+  void noteTrust(bool trusted);
+
   // Puts Mirelo into the tray; the item must outlive this delegate.
   void setupStatusItem(platform::StatusItem& item);
   // Makes the status window (shown later), its windows made by makeWindow.

@@ -153,7 +153,8 @@ void Launch::watchForPermission() {
 void Launch::permissionTick(bool trusted) {
   if (!permissionWatch_.active()) return;
   if (!trusted || !p_.keyboard.inputMonitoringGranted()) {
-    app_.refreshStatusIcon();
+    // Only the answer is new: a full refresh would read the keychain and the usage each tick.
+    app_.noteTrust(trusted);
     return;
   }
   permissionWatch_.stop();
