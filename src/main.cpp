@@ -68,8 +68,6 @@ int signIn(linuxport::LinuxDesktop& desktop) {
 
 // A later start of Mirelo reopens this one: the status window, and the dashboard when asked.
 void reopenOnLaterStarts(linuxport::LinuxApplication& app, AppDelegate& delegate) {
-  if (!delegate.onShowDashboard)
-    delegate.onShowDashboard = [] { Log::app.notice("대시보드는 아직 없다"); };
   app.onReopen = [&delegate](const std::vector<std::string>& args) {
     Log::app.notice("다시 열림: 상태 창을 보여준다");
     delegate.showWindow();
