@@ -2,6 +2,7 @@
 
 #include "platform/linux/DesktopPrograms.h"
 #include "platform/linux/OpenURL.h"
+#include "platform/linux/X11EventSource.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -18,8 +19,11 @@ namespace linuxport {
 
 namespace {
 
-// How often the front application and the known processes are checked.
-constexpr double kPollSeconds = 0.25;
+// How often the front application and the known processes are checked besides the window
+// system's events, and how often when only the accessibility focus can tell which is in front.
+constexpr double kPollSeconds = 2.0;
+constexpr double kFallbackPollSeconds = 0.25;
+constexpr int kFallbackTicksPerPoll = 8;
 
 // Xlib has one error handler per process: errors on this connection (windows that vanish
 // between two calls) are ignored, every other connection's go to the handler installed before.
@@ -91,12 +95,63 @@ X11Workspace::X11Workspace(Clock& clock, std::function<std::optional<std::int32_
   XErrorHandler previous = XSetErrorHandler(ignoreOwnErrors);
   if (previous != ignoreOwnErrors) previousHandler = previous;
   lastFront_ = frontmostApplication();
-  pollTimer_.start(clock_, kPollSeconds, true, [this] { poll(); });
+  frontFromWindows_ = windowFrontmostPid().has_value();
+  watchWindowEvents();
+  schedulePoll();
 }
 
 X11Workspace::~X11Workspace() {
   pollTimer_.stop();
+  if (watch_) X11EventSource::detach(watch_);
   if (display_) XCloseDisplay(display_);
+}
+
+// The front changes with _NET_ACTIVE_WINDOW under a window manager, and with the input focus
+// entering a top-level window without one: both arrive as events, so nothing is asked of the
+// server while the desktop is idle.
+void X11Workspace::watchWindowEvents() {
+  Window root = DefaultRootWindow(display_);
+  XSelectInput(display_, root, PropertyChangeMask | SubstructureNotifyMask);
+  Window rootRet, parent;
+  Window* children = nullptr;
+  unsigned int n = 0;
+  if (XQueryTree(display_, root, &rootRet, &parent, &children, &n)) {
+    for (unsigned int i = 0; i < n; ++i)
+      XSelectInput(display_, children[i], FocusChangeMask);
+    if (children) XFree(children);
+  }
+  XFlush(display_);
+  watch_ = X11EventSource::attach(display_, [this] { dispatch(); });
+}
+
+void X11Workspace::dispatch() {
+  bool changed = false;
+  while (XPending(display_) > 0) {
+    XEvent event;
+    XNextEvent(display_, &event);
+    if (event.type == CreateNotify) {
+      XSelectInput(display_, event.xcreatewindow.window, FocusChangeMask);
+    } else if (event.type == FocusIn || event.type == DestroyNotify) {
+      changed = true;
+    } else if (event.type == PropertyNotify) {
+      changed |= event.xproperty.atom == XInternAtom(display_, "_NET_ACTIVE_WINDOW", False);
+    }
+  }
+  if (changed) poll();
+}
+
+void X11Workspace::schedulePoll() {
+  const double seconds = frontFromWindows_ ? kPollSeconds : kFallbackPollSeconds;
+  if (pollTimer_.active() && seconds == pollSeconds_) return;
+  pollSeconds_ = seconds;
+  pollTimer_.start(clock_, seconds, true, [this] { tick(); });
+}
+
+// While only the accessibility focus names the front, it is asked often; the window system,
+// whose changes arrive as events, only now and then.
+void X11Workspace::tick() {
+  if (frontFromWindows_ || ++fallbackTicks_ % kFallbackTicksPerPoll == 0) return poll();
+  if (focusedPid_) frontIs(focusedPid_());
 }
 
 std::vector<unsigned long> X11Workspace::topLevelWindows() {
@@ -260,7 +315,17 @@ void X11Workspace::removeObserver(int token) {
 }
 
 void X11Workspace::poll() {
-  auto pid = frontmostPid();
+  auto pid = windowFrontmostPid();
+  frontFromWindows_ = pid.has_value();
+  if (!pid && display_ && focusedPid_) pid = focusedPid_();
+  frontIs(pid);
+  pollTerminations();
+  if (display_) {
+    schedulePoll();
+  }
+}
+
+void X11Workspace::frontIs(std::optional<std::int32_t> pid) {
   if (!pid) {
     lastFront_.reset();
   } else if (!lastFront_ || lastFront_->pid != *pid) {
@@ -271,6 +336,9 @@ void X11Workspace::poll() {
     for (auto& [token, observer] : observers)
       observer(front);
   }
+}
+
+void X11Workspace::pollTerminations() {
   for (auto it = seen_.begin(); it != seen_.end();) {
     if (processAlive(it->first)) {
       ++it;

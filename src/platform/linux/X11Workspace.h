@@ -11,6 +11,7 @@
 #include "platform/Workspace.h"
 
 typedef struct _XDisplay Display;
+typedef struct _GSource GSource;
 
 namespace linuxport {
 
@@ -44,7 +45,13 @@ class X11Workspace : public platform::Workspace {
   platform::RunningApplication describe(std::int32_t pid);
 
  private:
+  void watchWindowEvents();
+  void dispatch();
+  void schedulePoll();
+  void tick();
   void poll();
+  void frontIs(std::optional<std::int32_t> pid);
+  void pollTerminations();
   std::optional<std::int32_t> frontmostPid();
   std::vector<unsigned long> topLevelWindows();
   std::optional<unsigned long> activeWindow();
@@ -56,6 +63,10 @@ class X11Workspace : public platform::Workspace {
   std::function<std::optional<std::int32_t>()> focusedPid_;
   Display* display_ = nullptr;
   Timer pollTimer_;
+  double pollSeconds_ = 0;
+  int fallbackTicks_ = 0;
+  bool frontFromWindows_ = false;  // the window system, not the accessibility focus, named it
+  GSource* watch_ = nullptr;       // the connection's events on the main context
   std::optional<platform::RunningApplication> lastFront_;
   std::map<std::int32_t, platform::RunningApplication> seen_;
   int nextToken_ = 1;
