@@ -31,6 +31,25 @@ TEST(TextOffsets, Utf16ToCodePointsNeverSplitsASurrogatePair) {
     EXPECT_EQ(codePointsFromUtf16(kMixed, utf16FromCodePoints(kMixed, cp)), cp);
 }
 
+// The same text as Firefox gives it: the emoji followed by a U+FEFF filler.
+TEST(TextOffsets, FillersAfterAstralCharactersCountNoUnit) {
+  const std::string padded =
+      "a\xF0\x9F\x98\x80\xEF\xBB\xBF"
+      "b\xED\x95\x9C";
+  EXPECT_EQ(withoutFillers(padded), kMixed);
+  EXPECT_EQ(utf16FromCodePoints(padded, 3), 3) << "emoji and filler are two units";
+  EXPECT_EQ(utf16FromCodePoints(padded, 5), 5);
+  EXPECT_EQ(codePointsFromUtf16(padded, 3), 3) << "the filler goes with its emoji";
+  EXPECT_EQ(codePointsFromUtf16(padded, 2), 1);
+  EXPECT_EQ(codePointsFromUtf16(padded, 2, true), 3);
+  EXPECT_EQ(codePointsFromUtf16(padded, 4), 4);
+  const std::string lone =
+      "\xEF\xBB\xBF"
+      "a\xEF\xBB\xBF";  // not after an emoji: text
+  EXPECT_EQ(withoutFillers(lone), lone);
+  EXPECT_EQ(utf16FromCodePoints(lone, 3), 3);
+}
+
 TEST(TextOffsets, ByteOffsets) {
   EXPECT_EQ(byteOffsetOfCodePoint(kMixed, 0), 0u);
   EXPECT_EQ(byteOffsetOfCodePoint(kMixed, 2), 5u);

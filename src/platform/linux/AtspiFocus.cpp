@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <vector>
 
 #include "platform/linux/AtspiCalls.h"
 
@@ -13,9 +14,40 @@ using platform::ElementRef;
 
 namespace {
 
+// At most this many focused elements are asked for, and this many nodes walked where the
+// application offers no collection interface (Qt).
+constexpr gint kMaxFocusedMatches = 16;
+constexpr int kMaxWalkedNodes = 2000;
+
+// The deepest focused element below window by a walk of its tree: containers of the focused
+// field (LibreOffice's document pane) may carry the focused state too.
+AtspiAccessible* walkForFocused(AtspiAccessible* window) {
+  std::vector<AtspiAccessible*> stack{static_cast<AtspiAccessible*>(g_object_ref(window))};
+  AtspiAccessible* found = nullptr;
+  for (int visited = 0; !stack.empty(); ++visited) {
+    AtspiAccessible* node = stack.back();
+    stack.pop_back();
+    if (visited < kMaxWalkedNodes) {
+      if (node != window && hasState(node, ATSPI_STATE_FOCUSED)) {
+        if (found) g_object_unref(found);
+        found = static_cast<AtspiAccessible*>(g_object_ref(node));
+      }
+      GError* error = nullptr;
+      gint count = atspi_accessible_get_child_count(node, &error);
+      for (gint i = failed(error) ? 0 : count - 1; i >= 0; --i) {
+        AtspiAccessible* child = atspi_accessible_get_child_at_index(node, i, &error);
+        if (failed(error) || !child) continue;
+        stack.push_back(child);
+      }
+    }
+    g_object_unref(node);
+  }
+  return found;
+}
+
 AtspiAccessible* focusedWithin(AtspiAccessible* window) {
   GPtr<AtspiCollection> collection(atspi_accessible_get_collection_iface(window), g_object_unref);
-  if (!collection) return nullptr;
+  if (!collection) return walkForFocused(window);
   GArray* wanted = g_array_new(FALSE, FALSE, sizeof(AtspiStateType));
   AtspiStateType focused = ATSPI_STATE_FOCUSED;
   g_array_append_val(wanted, focused);
@@ -28,17 +60,15 @@ AtspiAccessible* focusedWithin(AtspiAccessible* window) {
       g_object_unref);
   GError* error = nullptr;
   // traverse must be TRUE: FALSE silently matches direct children only.
-  GArray* matches = atspi_collection_get_matches(
-      collection.get(), rule.get(), ATSPI_Collection_SORT_ORDER_CANONICAL, 1, TRUE, &error);
+  GArray* matches = atspi_collection_get_matches(collection.get(), rule.get(),
+                                                 ATSPI_Collection_SORT_ORDER_CANONICAL,
+                                                 kMaxFocusedMatches, TRUE, &error);
   if (failed(error) || !matches) return nullptr;
+  // In tree order a focused container comes before the focused field inside it: the last.
   AtspiAccessible* result = nullptr;
   for (guint i = 0; i < matches->len; ++i) {
-    auto* match = g_array_index(matches, AtspiAccessible*, i);
-    if (!result) {
-      result = match;
-    } else {
-      g_object_unref(match);
-    }
+    if (result) g_object_unref(result);
+    result = g_array_index(matches, AtspiAccessible*, i);
   }
   g_array_free(matches, TRUE);
   return result;

@@ -80,6 +80,16 @@ std::optional<Rect> caretBox(AtspiText* t, gint offset) {
   return box;
 }
 
+// How many offsets text takes at offset in the element (fillers included), when it is there.
+std::optional<gint> insertedLength(AtspiText* t, gint offset, const std::string& text) {
+  auto length = static_cast<gint>(g_utf8_strlen(text.c_str(), -1));
+  for (gint padded : {length, static_cast<gint>(TextOffsets::utf16FromCodePoints(text, length))}) {
+    auto there = textBetween(t, offset, offset + padded);
+    if (there && TextOffsets::withoutFillers(*there) == text) return padded;
+  }
+  return std::nullopt;
+}
+
 // A single-line field would keep newlines it cannot show: they become blanks.
 std::string fitForField(AtspiAccessible* a, std::string text) {
   if (hasState(a, ATSPI_STATE_MULTI_LINE)) return text;
@@ -112,8 +122,9 @@ std::optional<std::string> wholeText(AtspiText* t) {
 std::optional<std::string> valueText(AtspiText* t) {
   auto text = wholeText(t);
   if (!text) return std::nullopt;
-  if (auto flat = AtspiEmbeddedText::flatten(t, *text)) return flat->text.text();
-  return text;
+  if (auto flat = AtspiEmbeddedText::flatten(t, *text))
+    return TextOffsets::withoutFillers(flat->text.text());
+  return TextOffsets::withoutFillers(*text);
 }
 
 namespace {
@@ -138,7 +149,8 @@ std::optional<std::pair<std::string, Span>> textAndSelection(AtspiText* t) {
 std::optional<std::string> selectedText(AtspiText* t) {
   auto read = textAndSelection(t);
   if (!read) return std::nullopt;
-  return codePointsBetween(read->first, read->second.start, read->second.end);
+  return TextOffsets::withoutFillers(
+      codePointsBetween(read->first, read->second.start, read->second.end));
 }
 
 std::optional<TextRange> selectedRange(AtspiText* t) {
@@ -214,24 +226,23 @@ bool replaceSelection(AtspiAccessible* a, const std::string& value) {
   auto span = selectionOrCaret(t.get());
   if (!span) return false;
   std::string text = fitForField(a, value);
-  auto length = static_cast<gint>(g_utf8_strlen(text.c_str(), -1));
   GError* error = nullptr;
   // The length is in bytes, although every offset counts characters.
   gboolean inserted = atspi_editable_text_insert_text(editable.get(), span->end, text.c_str(),
                                                       static_cast<gint>(text.size()), &error);
   // A toolkit may report success for text its field refused: the text must be there.
-  if (failed(error) || !inserted || textBetween(t.get(), span->end, span->end + length) != text)
-    return false;
+  auto length = insertedLength(t.get(), span->end, text);
+  if (failed(error) || !inserted || !length) return false;
   if (span->end > span->start) {
     gboolean deleted =
         atspi_editable_text_delete_text(editable.get(), span->start, span->end, &error);
     if (failed(error) || !deleted) {
-      atspi_editable_text_delete_text(editable.get(), span->end, span->end + length, &error);
+      atspi_editable_text_delete_text(editable.get(), span->end, span->end + *length, &error);
       failed(error);
       return false;
     }
   }
-  atspi_text_set_caret_offset(t.get(), span->start + length, &error);
+  atspi_text_set_caret_offset(t.get(), span->start + *length, &error);
   failed(error);
   return true;
 }

@@ -1,0 +1,238 @@
+// The applications people write in, each driven as a user drives it: reading a draft and a
+// selection, writing the answer back, the paste's clipboard given back, replies from the
+// page around the field, and terminals that are only ever read.
+#include <gtest/gtest.h>
+
+#include "DesktopApps.h"
+#include "DesktopSession.h"
+#include "WalkOnlyAccessibility.h"
+#include "account/Settings.h"
+#include "field/Insert.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using desktoptest::pumpUntil;
+using desktoptest::TargetWindow;
+
+// A field in a window of one of the programs.
+struct Target {
+  const char* name;
+  const char* launch;
+  const char* window;      // xdotool --name pattern of the window that holds the field
+  InsertMethod writtenBy;  // how the answer goes in when nothing is remembered
+};
+
+void PrintTo(const Target& t, std::ostream* os) {
+  *os << t.name;
+}
+
+const Target kTargets[] = {
+    {"FirefoxTextArea", "firefox", "초안 -", InsertMethod::paste},
+    {"ThunderbirdPlain", "thunderbird", "평문 초안", InsertMethod::axValue},
+    {"ThunderbirdHtml", "thunderbird", "서식 초안", InsertMethod::axValue},
+    {"LibreOfficeWriter", "writer", "draft.txt - LibreOffice Writer", InsertMethod::axValue},
+    {"Gtk4TextEditor", "gtk4", "note.txt", InsertMethod::axValue},
+    {"QtTextEdit", "qt", "Mirelo Qt text", InsertMethod::axValue},
+    {"QtLineEdit", "qt-line", "Mirelo Qt line", InsertMethod::axValue},
+};
+
+constexpr const char* kDraft = "안녕하세요 초안입니다 😀 내일 뵙겠습니다.";
+constexpr const char* kAnswer = "다듬은 답장입니다 ✨ 내일 오전에 뵙겠습니다.";
+
+// Every program starts once for the whole run (they take seconds each) and stops at its end.
+std::unique_ptr<desktoptest::DesktopApps> sharedApps;
+
+desktoptest::DesktopApps& apps() {
+  if (!sharedApps)
+    sharedApps = std::make_unique<desktoptest::DesktopApps>(
+        fs::path(std::getenv("MIRELO_SESSION_ROOT")) / "apps");
+  return *sharedApps;
+}
+
+class StopApps : public ::testing::Environment {
+ public:
+  void TearDown() override { sharedApps.reset(); }
+};
+const auto* stopApps = ::testing::AddGlobalTestEnvironment(new StopApps);
+
+class AppMatrixBase : public desktoptest::DesktopSession {
+ protected:
+  // The window, raised and focused (null id when the program did not start).
+  TargetWindow focusWindow(const std::string& launch, const std::string& pattern) {
+    auto* running = apps().launch(launch);
+    if (!running) return {};
+    TargetWindow w;
+    w.id = running->window(pattern);
+    if (!w.id) return {};
+    w.pid = std::atoi(
+        desktoptest::firstLine({"xdotool", "getwindowpid", std::to_string(w.id)}).c_str());
+    w.focus();
+    return w;
+  }
+
+  // The focused field of pid, once the accessibility focus is there (null when it never is).
+  platform::ElementRef focusedFieldOf(int pid) {
+    platform::ElementRef f;
+    pumpUntil(
+        [&] {
+          f = desk->accessibility.focusedElement();
+          return f && desk->accessibility.processId(f) == pid &&
+                 AX::string(desk->accessibility, f, "AXValue");
+        },
+        15000);
+    return f && desk->accessibility.processId(f) == pid ? f : nullptr;
+  }
+
+  std::string valueOf(const platform::ElementRef& field) {
+    return AX::string(desk->accessibility, field, "AXValue").value_or("(none)");
+  }
+
+  // Replaces the field's text as a user would: select all, paste from this clipboard.
+  bool type(const platform::ElementRef& field, const std::string& text) {
+    desk->pasteboard.clearContents();
+    desk->pasteboard.writeItems({{{platform::Pasteboard::kStringType, text}}});
+    desktoptest::runOnLoop(desk->keyboard.postShortcut(platform::Shortcut::selectAll));
+    desktoptest::runOnLoop(desk->keyboard.postShortcut(platform::Shortcut::paste));
+    return pumpUntil([&] { return Insert::normalize(valueOf(field)) == text; }, 10000);
+  }
+};
+
+class AppMatrix : public AppMatrixBase, public ::testing::WithParamInterface<Target> {
+ protected:
+  void SetUp() override {
+    DesktopSession::SetUp();
+    if (HasFatalFailure()) return;
+    desk->defaults.remove(Settings::kHandleBrowsers);
+    window = focusWindow(GetParam().launch, GetParam().window);
+    if (!window.id) {
+      if (!apps().installed(GetParam().launch))
+        GTEST_SKIP() << GetParam().launch << " is not installed (scripts/install-deps)";
+      FAIL() << "no window " << GetParam().window << "; see " << std::getenv("MIRELO_SESSION_ROOT")
+             << "/apps/" << GetParam().launch << "/output.log";
+    }
+    field = focusedFieldOf(window.pid);
+    ASSERT_TRUE(field) << "no accessibility focus in " << GetParam().name;
+    ASSERT_TRUE(type(field, kDraft)) << valueOf(field);
+  }
+
+  TargetWindow window;
+  platform::ElementRef field;
+};
+
+TEST_P(AppMatrix, ReadsTheDraftAndASelection) {
+  auto whole = read();
+  EXPECT_EQ(whole.pid, window.pid);
+  EXPECT_EQ(whole.readMethod, FocusedField::ReadMethod::axValue);
+  EXPECT_EQ(Insert::normalize(whole.value.value_or("")), kDraft);
+
+  desktoptest::keys({"ctrl+Home", "Home"});
+  desktoptest::keys({"shift+Right"}, 5);
+  ASSERT_TRUE(pumpUntil(
+      [&] { return AX::string(desk->accessibility, field, "AXSelectedText") == "안녕하세요"; },
+      5000));
+  auto selection = read();
+  EXPECT_EQ(selection.readMethod, FocusedField::ReadMethod::axSelected);
+  EXPECT_EQ(selection.selectedText, "안녕하세요");
+  ASSERT_TRUE(selection.selectedRange);
+  EXPECT_EQ(selection.selectedRange->location, 0);
+  EXPECT_EQ(selection.selectedRange->length, 5);
+}
+
+TEST_P(AppMatrix, WritesTheAnswerBack) {
+  auto draft = read();
+  auto result = desktoptest::runOnLoop(Insert::write(desk->platform(), kAnswer, draft));
+  ASSERT_TRUE(result.isInserted()) << valueOf(field);
+  EXPECT_EQ(result.method(), GetParam().writtenBy);
+  EXPECT_EQ(Insert::normalize(valueOf(field)), kAnswer);
+  if (std::string(GetParam().launch) == "firefox") {  // the page's own view of its text area
+    EXPECT_TRUE(pumpUntil([&] { return window.title().find(kAnswer) != std::string::npos; }))
+        << window.title();
+  }
+}
+
+// The paste leaves the user's clipboard as it was: every target, every byte.
+TEST_P(AppMatrix, PastesAndGivesTheClipboardBackByteForByte) {
+  const std::string html = "<b>사용자의</b> 클립보드";
+  const std::string binary("\x00\x01\xff\xfe mirelo\r\n", 13);
+  desk->pasteboard.clearContents();
+  desk->pasteboard.writeItems({{{platform::Pasteboard::kStringType, "사용자의 클립보드"},
+                                {"text/html", html},
+                                {"application/x-mirelo-test", binary}}});
+  const auto before = desktoptest::readClipboard("application/x-mirelo-test");
+  const auto htmlBefore = desktoptest::readClipboard("text/html");
+
+  auto draft = read();
+  AppMemory::remember(draft.bundleID, InsertMethod::paste);
+  auto result = desktoptest::runOnLoop(Insert::write(desk->platform(), kAnswer, draft));
+  ASSERT_TRUE(result.isInserted()) << valueOf(field);
+  EXPECT_EQ(result.method(), InsertMethod::paste);
+  EXPECT_EQ(Insert::normalize(valueOf(field)), kAnswer);
+  EXPECT_EQ(desktoptest::readClipboard("application/x-mirelo-test"), before);
+  EXPECT_EQ(desktoptest::readClipboard("text/html"), htmlBefore);
+  EXPECT_EQ(desk->pasteboard.string(), "사용자의 클립보드");
+}
+
+INSTANTIATE_TEST_SUITE_P(Apps, AppMatrix, ::testing::ValuesIn(kTargets),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A reply: the message above an empty composer, its sender as the person answered, the quoted
+// older mail cut.
+class AppReply : public AppMatrixBase, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(AppReply, PageContextOfTheMailInFirefox) {
+  desk->defaults.remove(Settings::kHandleBrowsers);
+  if (!apps().installed("firefox"))
+    GTEST_SKIP() << "Firefox ESR is not installed (scripts/install-deps)";
+  auto window = focusWindow("firefox", "초안 -|받은 편지함");
+  ASSERT_TRUE(window.id);
+  auto page = fs::path(std::getenv("MIRELO_SESSION_ROOT")) / "apps/firefox" / GetParam();
+  desktoptest::keys({"ctrl+l"});
+  desktoptest::run({"xdotool", "type", "--delay", "5", "file://" + page.string()});
+  desktoptest::keys({"Return"});
+  ASSERT_TRUE(pumpUntil([&] { return window.title().find("받은 편지함") == 0; }, 15000))
+      << window.title();
+  ASSERT_TRUE(pumpUntil(
+      [&] {
+        auto f = desk->accessibility.focusedElement();
+        return f && desk->accessibility.processId(f) == window.pid && valueOf(f).empty();
+      },
+      15000));
+  auto f = failure();
+  ASSERT_EQ(f.kind(), Focus::ReadFailure::Kind::empty) << f.what();
+  auto reading = PageContext::read(desk->accessibility, desk->clock, f.field());
+  expectTestMail(reading);
+  ASSERT_TRUE(reading);
+  EXPECT_EQ(reading->text.find("금요일까지"), reading->text.rfind("금요일까지"));
+  desktoptest::WalkOnlyAccessibility walkOnly(desk->accessibility);
+  EXPECT_EQ(PageContext::read(walkOnly, desk->clock, f.field()), reading);
+  desktoptest::keys({"ctrl+l"});  // back to the draft for whatever runs next
+  desktoptest::run({"xdotool", "type", "--delay", "5",
+                    "file://" + (page.parent_path() / "draft.html").string()});
+  desktoptest::keys({"Return"});
+}
+
+INSTANTIATE_TEST_SUITE_P(Pages, AppReply, ::testing::Values("mail.html", "webmail.html"),
+                         [](const auto& info) {
+                           return std::string(info.param[0] == 'm' ? "Mail" : "Webmail");
+                         });
+
+// xterm has no accessibility tree: the trigger finds no field and nothing is pasted there.
+class Terminals : public AppMatrixBase {};
+
+TEST_F(Terminals, XtermIsNeverWritten) {
+  auto window = focusWindow("xterm", "Mirelo xterm");
+  if (!apps().installed("xterm")) GTEST_SKIP() << "xterm is not installed (scripts/install-deps)";
+  ASSERT_TRUE(window.id);
+  desk->pasteboard.clearContents();
+  desk->pasteboard.writeItems({{{platform::Pasteboard::kStringType, "사용자의 클립보드"}}});
+  ASSERT_TRUE(pumpUntil([&] {
+    auto front = desk->workspace.frontmostApplication();
+    return front && front->pid == window.pid;
+  }));
+  EXPECT_EQ(desk->workspace.frontmostApplication()->bundleID, "xterm");
+  EXPECT_EQ(failure().kind(), Focus::ReadFailure::Kind::noFocusedField);
+  EXPECT_EQ(desk->pasteboard.string(), "사용자의 클립보드");
+}
+
+}  // namespace
