@@ -35,6 +35,14 @@ inline void run(const std::vector<std::string>& args) {
   if (c.start(args)) c.stop(0, 10000);
 }
 
+// arg as one word for sh.
+inline std::string quoted(const std::string& arg) {
+  std::string q = "'";
+  for (char c : arg)
+    q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return q + "'";
+}
+
 // One program of the matrix: how it is started, and which file or profile it needs.
 struct Launch {
   std::string binary;                          // skipped when it is missing
@@ -49,7 +57,7 @@ class RunningLaunch {
   RunningLaunch(const Launch& launch, const std::filesystem::path& dir) {
     std::string script = "cd \"$0\" && exec";
     for (const auto& arg : launch.command)
-      script += " '" + arg + "'";
+      script += " " + quoted(arg);
     script += " </dev/null >\"$0/output.log\" 2>&1";
     std::filesystem::create_directories(dir);
     if (!child_.start({"sh", "-c", script, dir.string()})) return;
@@ -105,11 +113,19 @@ struct TargetWindow {
   std::string title() const { return firstLine({"xdotool", "getwindowname", std::to_string(id)}); }
 };
 
-// Keys as the user types them, to the focused window.
-inline void keys(const std::vector<std::string>& names, int repeat = 1) {
-  std::vector<std::string> args{"xdotool", "key", "--clearmodifiers", "--delay", "20"};
-  if (repeat > 1) args.insert(args.begin() + 2, {"--repeat", std::to_string(repeat)});
+// Keys as the user types them, to the focused window (no modifier is left down).
+inline void keys(const std::vector<std::string>& names) {
+  std::vector<std::string> args{"xdotool", "key", "--delay", "20"};
   args.insert(args.end(), names.begin(), names.end());
+  run(args);
+}
+
+// Selects count characters after the caret with Shift+Right.
+inline void selectRight(int count) {
+  std::vector<std::string> args{"xdotool", "keydown", "Shift_L"};
+  for (int i = 0; i < count; ++i)
+    args.insert(args.end(), {"key", "Right"});
+  args.insert(args.end(), {"keyup", "Shift_L"});
   run(args);
 }
 

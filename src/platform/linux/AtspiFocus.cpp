@@ -19,6 +19,26 @@ namespace {
 constexpr gint kMaxFocusedMatches = 16;
 constexpr int kMaxWalkedNodes = 2000;
 
+bool hasText(AtspiAccessible* a) {
+  GPtr<AtspiText> text(atspi_accessible_get_text_iface(a), g_object_unref);
+  return text != nullptr;
+}
+
+// The focused field's own element where a part of it carries the focus too: Qt's text edit
+// shows its viewport focused below it.
+AtspiAccessible* fieldOf(AtspiAccessible* focused) {
+  if (!focused || hasText(focused)) return focused;
+  GError* error = nullptr;
+  AtspiAccessible* parent = atspi_accessible_get_parent(focused, &error);
+  if (failed(error) || !parent) return focused;
+  if (hasState(parent, ATSPI_STATE_FOCUSED) && hasText(parent)) {
+    g_object_unref(focused);
+    return parent;
+  }
+  g_object_unref(parent);
+  return focused;
+}
+
 // The deepest focused element below window by a walk of its tree: containers of the focused
 // field (LibreOffice's document pane) may carry the focused state too.
 AtspiAccessible* walkForFocused(AtspiAccessible* window) {
@@ -28,7 +48,7 @@ AtspiAccessible* walkForFocused(AtspiAccessible* window) {
     AtspiAccessible* node = stack.back();
     stack.pop_back();
     if (visited < kMaxWalkedNodes) {
-      if (node != window && hasState(node, ATSPI_STATE_FOCUSED)) {
+      if (node != window && hasState(node, ATSPI_STATE_FOCUSED) && (!found || hasText(node))) {
         if (found) g_object_unref(found);
         found = static_cast<AtspiAccessible*>(g_object_ref(node));
       }
@@ -47,7 +67,7 @@ AtspiAccessible* walkForFocused(AtspiAccessible* window) {
 
 AtspiAccessible* focusedWithin(AtspiAccessible* window) {
   GPtr<AtspiCollection> collection(atspi_accessible_get_collection_iface(window), g_object_unref);
-  if (!collection) return walkForFocused(window);
+  if (!collection) return fieldOf(walkForFocused(window));
   GArray* wanted = g_array_new(FALSE, FALSE, sizeof(AtspiStateType));
   AtspiStateType focused = ATSPI_STATE_FOCUSED;
   g_array_append_val(wanted, focused);
@@ -71,7 +91,7 @@ AtspiAccessible* focusedWithin(AtspiAccessible* window) {
     result = g_array_index(matches, AtspiAccessible*, i);
   }
   g_array_free(matches, TRUE);
-  return result;
+  return fieldOf(result);
 }
 
 template <typename F>
@@ -86,6 +106,14 @@ void forEachChild(AtspiAccessible* parent, F visit) {
     g_object_unref(child);
     if (!more) return;
   }
+}
+
+// Whether a holds state as its application tells now: libatspi keeps states it was once told
+// and updates them only from the events listened to, and Qt tells no focus gained when its
+// window is focused again.
+bool hasFreshState(AtspiAccessible* a, AtspiStateType state) {
+  atspi_accessible_clear_cache(a);
+  return hasState(a, state);
 }
 
 const char* busNameOf(AtspiAccessible* a) {
@@ -216,10 +244,18 @@ ElementRef AtspiFocus::focusedElement() {
   ElementRef candidate = tracked_;  // a call below may deliver focus events meanwhile
   auto* a = objectOf(candidate);
   bool inFront = a && (!front || objects_.pidOf(a) == front);
+  ElementRef found;
   if (inFront && !gone(a) && !skipped(a) &&
-      timed(a, [a] { return hasState(a, ATSPI_STATE_FOCUSED); }))
-    return candidate;
-  ElementRef found = search(front);
+      timed(a, [a] { return hasFreshState(a, ATSPI_STATE_FOCUSED); })) {
+    auto* field = timed(a, [a] { return fieldOf(static_cast<AtspiAccessible*>(g_object_ref(a))); });
+    if (field == a) {
+      g_object_unref(field);
+      return candidate;
+    }
+    found = objects_.adopt(field);
+  } else {
+    found = search(front);
+  }
   if (found && found != tracked_) {  // found by a trigger: its role is asked right away
     forgetRole();
     tracked_ = found;
@@ -231,7 +267,7 @@ ElementRef AtspiFocus::focusedElement() {
 ElementRef AtspiFocus::focusedElementOf(std::int32_t pid) {
   auto* a = objectOf(tracked_);
   if (a && objects_.pidOf(a) == pid && !gone(a) && !skipped(a) &&
-      timed(a, [a] { return hasState(a, ATSPI_STATE_FOCUSED); }))
+      timed(a, [a] { return hasFreshState(a, ATSPI_STATE_FOCUSED); }))
     return tracked_;
   return search(pid);
 }
@@ -247,7 +283,7 @@ ElementRef AtspiFocus::search(std::optional<std::int32_t> pid) {
     if (appPid == ownPid() || (pid && appPid != pid) || skipped(app)) return true;
     timed(app, [&] {
       forEachChild(app, [&](AtspiAccessible* window) {
-        if (hasState(window, ATSPI_STATE_ACTIVE)) found = focusedWithin(window);
+        if (hasFreshState(window, ATSPI_STATE_ACTIVE)) found = focusedWithin(window);
         return found == nullptr;
       });
       return 0;

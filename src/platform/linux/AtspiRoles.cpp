@@ -59,8 +59,12 @@ std::optional<std::string> mapped(AtspiRole role,
       return platform::AXRoleName::kStaticText;
     case ATSPI_ROLE_HEADING:
       return platform::AXRoleName::kHeading;
-    case ATSPI_ROLE_DOCUMENT_WEB:
-      return platform::AXRoleName::kWebArea;
+    case ATSPI_ROLE_DOCUMENT_WEB: {
+      // An editable document is a composer's body (Thunderbird's plain and HTML composers).
+      auto s = states();
+      if (!s) return std::nullopt;
+      return s->editable ? platform::AXRoleName::kTextArea : platform::AXRoleName::kWebArea;
+    }
     case ATSPI_ROLE_FRAME:
     case ATSPI_ROLE_WINDOW:
     case ATSPI_ROLE_DIALOG:

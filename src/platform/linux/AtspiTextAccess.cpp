@@ -41,7 +41,12 @@ std::optional<Span> selectionOrCaret(AtspiText* t) {
     Span span{std::min(range->start_offset, range->end_offset),
               std::max(range->start_offset, range->end_offset)};
     g_free(range);
-    if (span.end > span.start) return span;
+    gint caret = atspi_text_get_caret_offset(t, &error);
+    if (failed(error)) return std::nullopt;
+    // The caret is at one end of a selection; GTK 4 goes on telling a selection the text has
+    // since been typed over.
+    if (span.end > span.start && (caret == span.start || caret == span.end)) return span;
+    return Span{std::max(caret, 0), std::max(caret, 0)};
   }
   gint caret = atspi_text_get_caret_offset(t, &error);
   if (failed(error)) return std::nullopt;
@@ -190,6 +195,20 @@ std::optional<std::string> placeholderOf(AtspiAccessible* a) {
   return result;
 }
 
+namespace {
+
+// Firefox and Thunderbird answer true to setting the text contents and change nothing, and
+// show inserted text only later: their fields take text by paste.
+bool isGecko(AtspiAccessible* a) {
+  GError* error = nullptr;
+  gchar* toolkit = atspi_accessible_get_toolkit_name(a, &error);
+  bool gecko = !failed(error) && toolkit && std::strcmp(toolkit, "Gecko") == 0;
+  g_free(toolkit);
+  return gecko;
+}
+
+}  // namespace
+
 // Whether the element takes text through the editable-text interface.
 std::optional<bool> acceptsText(AtspiAccessible* a) {
   auto states = statesOf(a);
@@ -197,7 +216,7 @@ std::optional<bool> acceptsText(AtspiAccessible* a) {
   if (!atspi_state_set_contains(states->get(), ATSPI_STATE_EDITABLE)) return false;
   auto role = roleOf(a);
   if (!role) return std::nullopt;
-  if (AtspiRoles::hidesText(*role)) return false;
+  if (AtspiRoles::hidesText(*role) || isGecko(a)) return false;
   GPtr<AtspiEditableText> editable(atspi_accessible_get_editable_text_iface(a), g_object_unref);
   return editable != nullptr;
 }

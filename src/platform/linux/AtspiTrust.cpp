@@ -37,8 +37,8 @@ bool busAnswers(GDBusConnection* bus) {
   return ok;
 }
 
-// org.a11y.Status.IsEnabled: browsers, Qt and Electron expose a tree only when it was on
-// as they started.
+// org.a11y.Status.IsEnabled: Chromium and Electron expose a tree only when it was on as they
+// started; Firefox and Thunderbird (without GNOME_ACCESSIBILITY=1) join as soon as it turns on.
 bool accessibilityEnabled(GDBusConnection* bus) {
   GVariant* reply = callBus(bus, "org.freedesktop.DBus.Properties", "Get",
                             g_variant_new("(ss)", "org.a11y.Status", "IsEnabled"), "(v)");
@@ -202,7 +202,10 @@ std::string wakeDescription() {
   bool enabled = bus && accessibilityEnabled(bus);
   if (bus) g_object_unref(bus);
   return std::string("기록만 (AT-SPI 는 늘 켜져 있음, org.a11y.Status.IsEnabled: ") +
-         (enabled ? "예" : "아니오 — 브라우저는 켜진 뒤 시작해야 보입니다") + ")";
+         (enabled ? "예 — 켜지기 전에 시작한 Chromium 계열 브라우저는 다시 시작해야 보입니다"
+                  : "아니오 — 손쉬운 사용 권한을 허용하면 Firefox·Thunderbird 는 바로 보이고, "
+                    "Chromium 계열은 다시 시작해야 보입니다") +
+         ")";
 }
 
 }  // namespace AtspiTrust
