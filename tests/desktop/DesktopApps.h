@@ -163,7 +163,7 @@ inline void writeFile(const std::filesystem::path& path, const std::string& text
 }
 
 // Firefox ESR: no first-run pages, no network, the draft page focused on its text area.
-inline Launch firefoxLaunch(const std::filesystem::path& dir) {
+inline Launch firefoxLaunch(const std::filesystem::path& dir, bool accessibilityOn = true) {
   writeFile(dir / "profile/user.js",
             "user_pref(\"browser.shell.checkDefaultBrowser\", false);\n"
             "user_pref(\"browser.startup.homepage_override.mstone\", \"ignore\");\n"
@@ -180,12 +180,13 @@ inline Launch firefoxLaunch(const std::filesystem::path& dir) {
   writeFile(dir / "draft.html", kDraftPage);
   writeFile(dir / "mail.html", kMailPage);
   writeFile(dir / "webmail.html", kWebmailPage);
-  return {"/usr/bin/firefox-esr",
-          {"env", "GNOME_ACCESSIBILITY=1", "firefox-esr", "--no-remote", "--profile",
-           (dir / "profile").string(), "--window-size", "1000,800",
-           "file://" + (dir / "draft.html").string()},
-          {},
-          "초안 -"};
+  // Without the variable Firefox asks the desktop (org.a11y.Status) whether to show a tree.
+  std::vector<std::string> command{"env", "-u", "GNOME_ACCESSIBILITY"};
+  if (accessibilityOn) command = {"env", "GNOME_ACCESSIBILITY=1"};
+  command.insert(command.end(),
+                 {"firefox-esr", "--no-remote", "--profile", (dir / "profile").string(),
+                  "--window-size", "1000,800", "file://" + (dir / "draft.html").string()});
+  return {"/usr/bin/firefox-esr", command, {}, "^초안 - "};
 }
 
 // Thunderbird: one local account with an identity (no server is ever asked), a plain and an
@@ -259,6 +260,7 @@ inline std::map<std::string, Launch> DesktopApps::launches(const std::filesystem
   writeFile(root / "gtk4/note.txt", "초안\n");
   return {
       {"firefox", firefoxLaunch(root / "firefox")},
+      {"firefox-late", firefoxLaunch(root / "firefox-late", false)},
       {"thunderbird", thunderbirdLaunch(root / "thunderbird")},
       {"writer", writerLaunch(root / "writer")},
       {"gtk4",
