@@ -24,7 +24,7 @@ bool hasText(AtspiAccessible* a) {
   return text != nullptr;
 }
 
-// The focused field's own element where a part of it carries the focus too: Qt's text edit
+// The focused field's own element where a piece of it carries the focus too: Qt's text edit
 // shows its viewport focused below it.
 AtspiAccessible* fieldOf(AtspiAccessible* focused) {
   if (!focused || hasText(focused)) return focused;
