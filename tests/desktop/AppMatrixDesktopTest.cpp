@@ -221,26 +221,37 @@ INSTANTIATE_TEST_SUITE_P(Apps, AppMatrix, ::testing::ValuesIn(kTargets),
 
 // A reply: the message above an empty composer, its sender as the person answered, the quoted
 // older mail cut.
-class AppReply : public AppMatrixBase, public ::testing::WithParamInterface<const char*> {};
+class AppReply : public AppMatrixBase, public ::testing::WithParamInterface<const char*> {
+ protected:
+  // Loads url as a user does, typing it into the address bar (again when keys were dropped on
+  // a busy machine); true once a mail page is shown.
+  bool openInAddressBar(const TargetWindow& window, const std::string& url) {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+      desktoptest::keys({"ctrl+l"});
+      desktoptest::run({"xdotool", "type", "--delay", "5", url});
+      desktoptest::keys({"Return"});
+      if (pumpUntil([&] { return window.title().find("받은 편지함") == 0; }, 5000)) return true;
+    }
+    return false;
+  }
+};
 
 TEST_P(AppReply, PageContextOfTheMailInFirefox) {
   desk->defaults.remove(Settings::kHandleBrowsers);
   if (!apps().installed("firefox"))
     GTEST_SKIP() << "Firefox ESR is not installed (scripts/install-deps)";
-  auto window = focusWindow("firefox", "^초안 - |^받은 편지함");
+  auto window = focusWindow("firefox", "Mozilla Firefox$");
   ASSERT_TRUE(window.id);
   auto page = fs::path(std::getenv("MIRELO_SESSION_ROOT")) / "apps/firefox" / GetParam();
-  desktoptest::keys({"ctrl+l"});
-  desktoptest::run({"xdotool", "type", "--delay", "5", "file://" + page.string()});
-  desktoptest::keys({"Return"});
-  ASSERT_TRUE(pumpUntil([&] { return window.title().find("받은 편지함") == 0; }, 15000))
-      << window.title();
+  ASSERT_TRUE(openInAddressBar(window, "file://" + page.string())) << window.title();
   ASSERT_TRUE(pumpUntil(
       [&] {
         auto f = desk->accessibility.focusedElement();
-        return f && desk->accessibility.processId(f) == window.pid && valueOf(f).empty();
+        return f && desk->accessibility.processId(f) == window.pid &&
+               Insert::normalize(valueOf(f)).empty();
       },
-      15000));
+      15000))
+      << focusDescription();
   auto f = failure();
   ASSERT_EQ(f.kind(), Focus::ReadFailure::Kind::empty) << f.what();
   auto reading = PageContext::read(desk->accessibility, desk->clock, f.field());
@@ -249,10 +260,6 @@ TEST_P(AppReply, PageContextOfTheMailInFirefox) {
   EXPECT_EQ(reading->text.find("금요일까지"), reading->text.rfind("금요일까지"));
   desktoptest::WalkOnlyAccessibility walkOnly(desk->accessibility);
   EXPECT_EQ(PageContext::read(walkOnly, desk->clock, f.field()), reading);
-  desktoptest::keys({"ctrl+l"});  // back to the draft for whatever runs next
-  desktoptest::run({"xdotool", "type", "--delay", "5",
-                    "file://" + (page.parent_path() / "draft.html").string()});
-  desktoptest::keys({"Return"});
 }
 
 INSTANTIATE_TEST_SUITE_P(Pages, AppReply, ::testing::Values("mail.html", "webmail.html"),

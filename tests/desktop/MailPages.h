@@ -2,7 +2,7 @@
 
 // The pages the browsers of the desktop tests show: a draft in a text area that tells its value
 // in the page title, and the test mail as a simple page and as webmail. The mail pages focus
-// their composer as they load.
+// their composer as they load and whenever the page gets the focus back.
 namespace desktoptest {
 
 constexpr const char* kDraftPage = R"html(<!doctype html>
@@ -33,7 +33,11 @@ constexpr const char* kMailPage = R"html(<!doctype html>
 <p>참석이 어려우시면 미리 알려 주세요.</p>
 <p>답장</p>
 <textarea id="composer" rows="8" cols="60"></textarea>
-<script>document.getElementById("composer").focus()</script>
+<script>
+  const composer = document.getElementById("composer");
+  composer.focus();
+  window.addEventListener("focus", () => composer.focus());
+</script>
 </body></html>
 )html";
 
@@ -57,7 +61,11 @@ constexpr const char* kWebmailPage = R"html(<!doctype html>
 <div class="reply"><div>답장</div>
 <div id="composer" contenteditable="true" style="min-height:8em"></div></div>
 </div>
-<script>document.getElementById("composer").focus()</script></body></html>
+<script>
+  const composer = document.getElementById("composer");
+  composer.focus();
+  window.addEventListener("focus", () => composer.focus());
+</script></body></html>
 )html";
 
 }  // namespace desktoptest
