@@ -51,6 +51,8 @@ class FixtureApp {
   void type(const std::string& widget, const std::string& text) {
     command("type " + widget + " " + nlohmann::json(text).dump());
   }
+  // Its next line of output that answers no command (the clipboard manager's "saved …").
+  std::optional<std::string> line(int timeoutMs) { return child_.read('\n', timeoutMs); }
   void stop() { child_.stop(SIGTERM); }
 
  private:

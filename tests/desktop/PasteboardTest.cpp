@@ -168,4 +168,18 @@ TEST_F(ClipboardOnDesktop, CopyAndPasteWaitForTheOtherProgram) {
   EXPECT_EQ(*w, true);
 }
 
+// At the quit the clipboard's text goes to the clipboard manager; a secret never does (a save
+// of it would come first).
+TEST_F(ClipboardOnDesktop, TheClipboardManagerGetsTheTextButNoSecret) {
+  FixtureApp manager({"--manager=clipboard"});
+  ASSERT_TRUE(manager.ready());
+  linuxport::GtkPasteboard pb;
+  pb.writeItems({{{platform::Pasteboard::kStringType, "암호"},
+                  {platform::Pasteboard::kTransientType, platform::Pasteboard::kTransientValue}}});
+  pb.storeForClipboardManager();
+  pb.writeItems({{{platform::Pasteboard::kStringType, kText}}});
+  pb.storeForClipboardManager();
+  EXPECT_EQ(manager.line(5000), "saved " + nlohmann::json(kText).dump());
+}
+
 }  // namespace
