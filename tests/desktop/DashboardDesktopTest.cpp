@@ -13,7 +13,10 @@
 #include "StandInBackend.h"
 #include "account/Keychain.h"
 #include "account/Settings.h"
+#include "app/AppDelegate.h"
 #include "base/Log.h"
+#include "fake/FakeFormWindow.h"
+#include "fake/FakeStatusItem.h"
 #include "kb/DashboardWindow.h"
 #include "kb/HeadlessEngine.h"
 #include "kb/TarnBridge.h"
@@ -26,6 +29,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using desktoptest::FixtureApp;
 using desktoptest::pumpFor;
 using desktoptest::pumpUntil;
 using desktoptest::runOnLoop;
@@ -93,6 +97,24 @@ bool typeIntoDialog(GtkWidget* dialog, const std::string& text, const std::strin
   return xdotool({"key", key});
 }
 
+// The value of a script in the page, or its failure message.
+Json evaluateIn(platform::WebView& view, const std::string& script) {
+  return runOnLoop([](platform::WebView& v, std::string s) -> Task<Json> {
+    Completion<Json> done;
+    v.callAsync(s, Json::object(), [done](platform::ScriptResult r) mutable {
+      done.resolve(r.value ? *r.value : Json("failed: " + r.failure.value_or("")));
+    });
+    co_return co_await done;
+  }(view, script));
+}
+
+// An element's text in the page ("" when it has none).
+std::string textIn(platform::WebView& view, const std::string& id) {
+  Json t = evaluateIn(
+      view, "const e = document.getElementById('" + id + "'); return e ? e.textContent : null;");
+  return t.is_string() ? t.get<std::string>() : "";
+}
+
 // The application's dashboard on the real desktop, its release checks on a manual clock.
 class Dashboard : public desktoptest::DesktopSession {
  protected:
@@ -144,20 +166,8 @@ class Dashboard : public desktoptest::DesktopSession {
   bool pageShown() {
     return pumpUntil([&] { return text("status") == "메모가 없습니다"; }, 20000);
   }
-  Json evaluate(const std::string& script) {
-    return runOnLoop([](platform::WebView& view, std::string s) -> Task<Json> {
-      Completion<Json> done;
-      view.callAsync(s, Json::object(), [done](platform::ScriptResult r) mutable {
-        done.resolve(r.value ? *r.value : Json("failed: " + r.failure.value_or("")));
-      });
-      co_return co_await done;
-    }(window->view(), script));
-  }
-  std::string text(const std::string& id) {
-    Json t = evaluate("const e = document.getElementById('" + id +
-                      "'); return e ? e.textContent : null;");
-    return t.is_string() ? t.get<std::string>() : "";
-  }
+  Json evaluate(const std::string& script) { return evaluateIn(window->view(), script); }
+  std::string text(const std::string& id) { return textIn(window->view(), id); }
   void click(const std::string& id) { evaluate("document.getElementById('" + id + "').click();"); }
   void addNote(const std::string& title, const std::string& body) {
     evaluate("await MireloKbLocalApi.handle({method: 'POST', path: '/kb/ingest', body: {text: " +
@@ -394,6 +404,96 @@ TEST_F(Dashboard, ReleasedOnceThePageIsIdleAndTheHeldIngestIsWrittenAfter) {
   auto stored = TarnStore::read(TarnStore::tarnFile());
   ASSERT_TRUE(stored);
   EXPECT_NE(stored->find("화요일 오후 3시"), std::string::npos);
+}
+
+// The application launched on the real desktop with the dashboard open: what the page sets
+// reaches the running trigger.
+class LaunchedDashboard : public desktoptest::DesktopSession {
+ protected:
+  void SetUp() override {
+    DesktopSession::SetUp();
+    if (HasFatalFailure()) return;
+    TarnStore::clear();
+    desk->defaults.set(Settings::kBackendURL, backend.url());
+    desk->defaults.remove(Settings::kTriggerMode);
+    Keychain::set(desk->secrets, "desktop-test-token", Keychain::kSessionToken);
+    auto& d = *desk;
+    views.real = &d.webViews;
+    platform::Platform p{d.clock,    d.accessibility, d.keyboard, d.pasteboard, d.workspace,
+                         d.defaults, d.secrets,       d.notifier, d.http,       d.ui,
+                         views,      d.updater};
+    bridge = std::make_unique<TarnBridge>(d.defaults);
+    delegate = std::make_shared<AppDelegate>(
+        p, [this, p] { return std::make_unique<HeadlessEngine>(p, *bridge); });
+    delegate->launch({item,
+                      *bridge,
+                      [] { return std::make_unique<fake::FakeFormWindow>(); },
+                      std::nullopt,
+                      {"mirelo", "--dashboard"}});
+  }
+  void TearDown() override {
+    delegate.reset();
+    if (desk) {
+      desk->defaults.remove(Settings::kBackendURL);
+      desk->defaults.remove(Settings::kTriggerMode);
+    }
+    DesktopSession::TearDown();
+  }
+  int recognisedTaps() {
+    int n = 0;
+    for (const auto& r : capture.records())
+      n += r.message.find("탭 성립") != std::string::npos;
+    return n;
+  }
+  int rewrites() {
+    int n = 0;
+    for (const auto& r : backend.requests())
+      n += r.value("path", "") == "/rewrite";
+    return n;
+  }
+
+  Log::Capture capture;
+  StandInBackend backend;
+  RecordingWebViews views;
+  fake::FakeStatusItem item;
+  std::unique_ptr<TarnBridge> bridge;
+  std::shared_ptr<AppDelegate> delegate;
+};
+
+TEST_F(LaunchedDashboard, ThePageSwitchesTheRunningTriggerToDoubleTaps) {
+  ASSERT_TRUE(
+      pumpUntil([&] { return delegate->trigger() && delegate->trigger()->installed(); }, 10000));
+  ASSERT_TRUE(views.window);
+  auto& page = views.window->view();
+  ASSERT_TRUE(pumpUntil([&] { return textIn(page, "status").rfind("메모", 0) == 0; }, 20000));
+  evaluateIn(page,
+             "const m = document.getElementById('mode'); m.value = 'double';"
+             "m.dispatchEvent(new Event('change'));");
+  ASSERT_TRUE(pumpUntil([&] { return textIn(page, "settingsStatus") == "저장했습니다"; }, 5000));
+
+  const std::string draft = "내일 회의 자료 좀 봐줘";
+  FixtureApp app({"--windows=editor", "--entry=" + draft});
+  ASSERT_TRUE(app.ready());
+  int activated = 0;
+  int token = desk->workspace.addActivationObserver(
+      [&](const platform::RunningApplication& a) { activated += a.pid == app.pid(); });
+  ASSERT_TRUE(focusOn(app, "entry", "AXTextField"));
+  pumpUntil([&] { return activated > 0; }, 1000);
+  desk->workspace.removeObserver(token);
+  app.select("entry", 0, 0);
+
+  desk->keyboard.postTriggerTap();
+  ASSERT_TRUE(pumpUntil([&] { return recognisedTaps() == 1; }, 5000));
+  EXPECT_FALSE(pumpUntil([&] { return delegate->inFlight() || rewrites() > 0; }, 600))
+      << "a lone tap does nothing in double mode";
+  for (int tap : {2, 3}) {
+    desk->keyboard.postTriggerTap();
+    ASSERT_TRUE(pumpUntil([&] { return recognisedTaps() == tap; }, 5000));
+  }
+  ASSERT_TRUE(pumpUntil([&] { return app.text("entry") == "[stand-in rewrite] " + draft; }, 10000))
+      << app.text("entry");
+  ASSERT_TRUE(pumpUntil([&] { return !delegate->inFlight(); }));
+  EXPECT_EQ(rewrites(), 1);
 }
 
 }  // namespace
