@@ -30,18 +30,18 @@ namespace {
 struct Program {
   // Reads on until text has been said count times since the start.
   bool said(const std::string& text, int count = 1, int timeoutMs = 30000) {
-    auto times = [&] {
-      int n = 0;
-      for (auto at = log.find(text); at != std::string::npos; at = log.find(text, at + 1))
-        ++n;
-      return n;
-    };
-    while (times() < count)
+    while (times(text) < count)
       if (auto line = child.read('\n', timeoutMs))
         log += *line + "\n";
       else
         return false;
     return true;
+  }
+  int times(const std::string& text) const {
+    int n = 0;
+    for (auto at = log.find(text); at != std::string::npos; at = log.find(text, at + 1))
+      ++n;
+    return n;
   }
   Child child;
   std::string log;
@@ -152,6 +152,16 @@ class EndToEnd : public DesktopSession {
     pumpUntil([&] { return activated > 0; }, 1000);
     desk->workspace.removeObserver(token);
   }
+  // A right-Alt tap the program recognises. It may see the application come to the front
+  // only after the key went down, which rightly disarms that press: then it takes one more.
+  bool tap(Program& mirelo) {
+    const int before = mirelo.times("탭 성립");
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      desk->keyboard.postTriggerTap();
+      if (mirelo.said("탭 성립", before + 1, 5000)) return true;
+    }
+    return false;
+  }
   int requestsTo(const std::string& path) {
     int n = 0;
     for (const auto& r : backend.requests())
@@ -204,16 +214,16 @@ TEST_F(EndToEnd, FromTheFirstSignInToTheQuit) {
   ASSERT_TRUE(app.ready());
   focusInFront(app, "entry", "AXTextField");
   app.select("entry", 0, 0);
-  desk->keyboard.postTriggerTap();
+  ASSERT_TRUE(tap(mirelo)) << mirelo.log;
   ASSERT_TRUE(mirelo.said("삽입 성공")) << mirelo.log;
   EXPECT_EQ(app.text("entry"), "[stand-in rewrite] " + draft);
   focusInFront(app, "composer", "AXTextArea");
-  desk->keyboard.postTriggerTap();
+  ASSERT_TRUE(tap(mirelo)) << mirelo.log;
   ASSERT_TRUE(mirelo.said("삽입 성공", 2)) << mirelo.log;
   EXPECT_EQ(app.text("composer").rfind("[stand-in reply] ", 0), 0u) << app.text("composer");
   ASSERT_TRUE(mirelo.said("답글에서 배운 것을 타르노에 적었다")) << mirelo.log;
   app.set("composer", "");
-  desk->keyboard.postTriggerTap();
+  ASSERT_TRUE(tap(mirelo)) << mirelo.log;
   ASSERT_TRUE(mirelo.said("삽입 성공", 3)) << mirelo.log;
   Json sent = Json::parse(lastRequestTo("/generate").value("body", "{}"));
   EXPECT_NE(sent["kb"].dump().find("[stand-in memory]"), std::string::npos) << sent.dump();
@@ -237,7 +247,7 @@ TEST_F(EndToEnd, FromTheFirstSignInToTheQuit) {
   backend.reset();
   focusInFront(app, "terminal", "AXTerminal");
   app.select("terminal", 0, 0);
-  desk->keyboard.postTriggerTap();
+  ASSERT_TRUE(tap(mirelo)) << mirelo.log;
   ASSERT_TRUE(mirelo.said("클립보드에 남김")) << mirelo.log;
   EXPECT_EQ(requestsTo("/rewrite"), 1);
 
@@ -245,7 +255,7 @@ TEST_F(EndToEnd, FromTheFirstSignInToTheQuit) {
   ASSERT_TRUE(tray.click("로그아웃"));
   ASSERT_TRUE(menuShows("구글로 로그인"));
   focusInFront(app, "entry", "AXTextField");
-  desk->keyboard.postTriggerTap();
+  ASSERT_TRUE(tap(mirelo)) << mirelo.log;
   EXPECT_TRUE(pumpUntil([&] { return notifications.receivedTitle("먼저 로그인해 주세요"); }, 10000))
       << mirelo.log;
 
