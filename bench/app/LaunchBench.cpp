@@ -1,7 +1,8 @@
 // Figures of the whole program, the real mirelo on the private session, signed in against the
 // stand-in backend with a tray watcher present: the time from its start to its tray item
-// registered and its trigger listening (median of 5 starts), and its idle CPU over 60 s once
-// the knowledge-base engine is ready, for the process and for its whole process tree.
+// registered and its trigger listening (median of 5 starts), and, once the knowledge-base
+// engine is ready, the memory of its process tree and its idle CPU over 60 s, for the process
+// and for its whole process tree.
 //
 //   mirelo_bench_app   runs inside tests/desktop/session (make bench does that)
 #include <gtk/gtk.h>
@@ -116,6 +117,18 @@ void idleFor(int seconds) {
     g_main_context_iteration(nullptr, TRUE);
 }
 
+// Proportional set size of a process in kB (shared pages split between their users).
+long pssKb(int pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/smaps_rollup");
+  std::string key;
+  long value = 0;
+  while (in >> key)
+    if (key == "Pss:" && in >> value) return value;
+  return 0;
+}
+
+// The memory of the program's process tree once it started and its engine is ready, then its
+// CPU while nothing happens.
 void idleCpu() {
   desktoptest::TrayWatcher tray;
   Child mirelo;
@@ -125,6 +138,10 @@ void idleCpu() {
   }
   idleFor(2);  // what the start left behind settles
   auto pids = tree(mirelo.pid());
+  long pss = 0;
+  for (int pid : pids)
+    pss += pssKb(pid);
+  report("memory_tree_after_start", pss / 1024.0, "MB");
   long own = cpuTicks(mirelo.pid()), all = 0;
   for (int pid : pids)
     all += cpuTicks(pid);

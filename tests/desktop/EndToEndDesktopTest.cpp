@@ -61,10 +61,10 @@ class EndToEnd : public DesktopSession {
     d.remove(Settings::kTriggerMode);
     Keychain::remove(desk->secrets, Keychain::kSessionToken);
     // The user's browser: it follows the consent page's redirect back to the program.
-    browser = std::string(std::getenv("MIRELO_SESSION_ROOT")) + "/browser";
+    browser = std::string(std::getenv("MIRELO_SESSION_ROOT")) + "/sign-in-browser.sh";
     std::ofstream(browser) << "#!/bin/sh\nexec curl -sS -L --noproxy '*' --max-time 20 "
                               "-o /dev/null \"$1\"\n";
-    chmod(browser.c_str(), 0755);
+    ASSERT_EQ(chmod(browser.c_str(), 0755), 0) << browser;
     atspi_set_timeout(2000, 2000);
   }
   void TearDown() override {
