@@ -34,7 +34,7 @@ inline constexpr long kMinCharacters = 40;
 inline constexpr long kMaxCharacters = 2000;
 // A walk of a small page is cheaper than fetching a big application's whole tree at once; a
 // walk that would visit more nodes than this gives way to the bulk fetch.
-inline constexpr long kWalkFirst = 300;
+inline constexpr long kWalkFirst = 100;
 
 // Absent when fewer than kMinCharacters characters of context were found. Logs one line.
 std::optional<Reading> read(platform::Accessibility& ax, Clock& clock, const FocusedField& field,
