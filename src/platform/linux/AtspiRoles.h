@@ -19,8 +19,9 @@ struct States {
 using Lazy = std::function<std::optional<std::string>()>;
 
 // Absent for an invalid role, or a text-like one whose states are absent (a defunct object).
-// states is asked only for text-like roles and web documents; xmlRoles (the "xml-roles" object attribute) only
-// for editable single-line entries; text (the whole text) only for read-only sections.
+// states is asked only for text-like roles and web documents; xmlRoles (the "xml-roles" object
+// attribute) only for editable single-line entries; text (the whole text) only for read-only
+// sections.
 std::optional<std::string> mapped(AtspiRole role,
                                   const std::function<std::optional<States>()>& states,
                                   const Lazy& xmlRoles, const Lazy& text);
