@@ -92,9 +92,7 @@ void DashboardWindow::build() {
 
 void DashboardWindow::load(const std::optional<std::string>& token) {
   if (!token) return;
-  const std::string url = Settings::backendURL(p_.defaults) + "/app/#s=" + *token;
-  if (url.find("://") == std::string::npos) return;
-  window_->view().load(url);
+  if (auto url = tarn_.pageURL("/app/", *token)) window_->view().load(*url);
 }
 
 void DashboardWindow::closed() {

@@ -70,15 +70,15 @@ void HeadlessEngine::ensureLoaded() {
 }
 
 void HeadlessEngine::load(const std::string& token) {
-  const std::string url = Settings::backendURL(p_.defaults) + "/app/kb-headless.html#s=" + token;
-  if (url.find("://") == std::string::npos) return;
+  const auto url = bridge_.pageURL("/app/kb-headless.html", token);
+  if (!url) return;
   if (!webView_) build();
   bridge_.headlessWebView = webView_->identity();
   loadedToken_ = token;
   state_ = State::loading;
   const int generation = ++loadGeneration_;
   Log::app.info("헤드리스 엔진 로드 시작");
-  webView_->load(url);
+  webView_->load(*url);
   p_.clock.schedule(kReadinessSeconds, [this, alive = std::weak_ptr<int>(alive_), generation] {
     if (alive.expired() || loadGeneration_ != generation || state_ != State::loading) return;
     markUnavailable("timeout", "준비 신호가 오지 않았습니다");

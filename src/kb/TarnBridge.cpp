@@ -65,6 +65,13 @@ bool TarnBridge::isDashboardOrigin(const platform::SecurityOrigin& origin,
   return origin.protocol == url->scheme && origin.host == url->host && originPort == backendPort;
 }
 
+std::optional<std::string> TarnBridge::pageURL(const std::string& path,
+                                               const std::string& token) const {
+  std::string url = Settings::backendURL(defaults_) + path + "#s=" + token;
+  if (url.find("://") == std::string::npos) return std::nullopt;
+  return url;
+}
+
 bool TarnBridge::isDashboardOrigin(const platform::SecurityOrigin& origin) const {
   return isDashboardOrigin(origin, Settings::backendURL(defaults_));
 }

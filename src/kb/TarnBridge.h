@@ -29,6 +29,9 @@ class TarnBridge {
   static bool isDashboardOrigin(const platform::SecurityOrigin& origin,
                                 const std::string& backendURL);
   bool isDashboardOrigin(const platform::SecurityOrigin& origin) const;
+  // The address of one of the backend's pages for a session ("/app/…"); absent when the
+  // backend base URL makes no address of it.
+  std::optional<std::string> pageURL(const std::string& path, const std::string& token) const;
 
   Answer handle(const platform::ScriptMessage& message);
   // handle() as a message handler with reply.
