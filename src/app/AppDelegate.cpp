@@ -2,6 +2,7 @@
 
 #include "account/Api.h"
 #include "account/Keychain.h"
+#include "account/Settings.h"
 #include "app/StatusBar.h"
 #include "base/Crypto.h"
 #include "base/Log.h"
@@ -366,6 +367,13 @@ void AppDelegate::setupStatusWindow(StatusWindow::WindowFactory makeWindow) {
   w.canUndo = [this] { return canUndo(); };
   w.isTapDead = [this] { return tapDead_; };
   w.onTrustAnswer = [this](bool trusted) { statusBar_->noteTrust(trusted); };
+}
+
+void AppDelegate::reloadTriggerSettings() {
+  if (!trigger_) return;
+  trigger_->mode = Settings::triggerMode(p_.defaults);
+  trigger_->key = Settings::triggerCode(p_.defaults);
+  trigger_->disarm();
 }
 
 void AppDelegate::signIn() {

@@ -80,6 +80,8 @@ class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
   // The running trigger, which the menu reads and reconfigures; it must outlive this delegate.
   void attachTrigger(TriggerTap& tap) { trigger_ = &tap; }
   TriggerTap* trigger() const { return trigger_; }
+  // Reads the trigger mode and key from the settings into the listener, disarmed.
+  void reloadTriggerSettings();
   // The event tap has stopped receiving events.
   bool tapDead() const { return tapDead_; }
   void setTapDead(bool dead) { tapDead_ = dead; }

@@ -47,14 +47,9 @@ void Launch::logStart() {
       Settings::backendURLOverridden(p_.defaults) ? " (defaults 재정의)" : "");
 }
 
-void Launch::reloadTriggerSettings() {
-  trigger_.mode = Settings::triggerMode(p_.defaults);
-  trigger_.key = Settings::triggerCode(p_.defaults);
-  trigger_.disarm();
-}
-
 void Launch::configureTrigger() {
-  reloadTriggerSettings();
+  app_.attachTrigger(trigger_);
+  app_.reloadTriggerSettings();
   auto weak = app_.weak_from_this();
   trigger_.onTap = [weak] {
     if (auto app = weak.lock()) app->run(std::nullopt, AppDelegate::kTriggerLabel, true);
@@ -62,7 +57,6 @@ void Launch::configureTrigger() {
   trigger_.onSecureInputChange = [weak](bool) {
     if (auto app = weak.lock()) app->refreshStatusIcon();
   };
-  app_.attachTrigger(trigger_);
 }
 
 void Launch::makeDashboard(TarnBridge& bridge) {
@@ -70,7 +64,7 @@ void Launch::makeDashboard(TarnBridge& bridge) {
   auto weak = app_.weak_from_this();
   dashboard_->onTriggerSettingsChanged = [this, weak] {
     if (!weak.lock()) return;
-    reloadTriggerSettings();
+    app_.reloadTriggerSettings();
     app_.refreshStatusIcon();
   };
   bridge.isDashboardActive = [this, weak] { return weak.lock() && dashboard_->isEngineActive(); };

@@ -63,7 +63,6 @@ class Launch {
  private:
   void logStart();
   void configureTrigger();
-  void reloadTriggerSettings();
   void makeDashboard(TarnBridge& bridge);
   void startEngine();
   bool startTrigger();

@@ -123,11 +123,7 @@ void StatusBar::signOut() {
 void StatusBar::changeMode(const std::string& mode) {
   if (!fromRaw<TriggerMode>(mode)) return;
   p_.defaults.set(Settings::kTriggerMode, Json(mode));
-  if (TriggerTap* tap = app_.trigger()) {
-    tap->mode = Settings::triggerMode(p_.defaults);
-    tap->key = Settings::triggerCode(p_.defaults);
-    tap->disarm();
-  }
+  app_.reloadTriggerSettings();
   app_.refreshStatusIcon();
 }
 
