@@ -24,8 +24,7 @@ class CoreLoop : public desktoptest::DesktopSession {
   void SetUp() override {
     DesktopSession::SetUp();
     if (HasFatalFailure()) return;
-    desk->defaults.set(Settings::kBackendURL, backend.url());
-    Keychain::set(desk->secrets, "desktop-test-token", Keychain::kSessionToken);
+    signInTo(backend.url());
     TarnStore::clear();
     bridge = std::make_unique<TarnBridge>(desk->defaults);
     delegate = std::make_shared<AppDelegate>(desk->platform(), [this] {
@@ -40,7 +39,6 @@ class CoreLoop : public desktoptest::DesktopSession {
   void TearDown() override {
     tap.reset();
     delegate.reset();
-    if (desk) desk->defaults.remove(Settings::kBackendURL);
     DesktopSession::TearDown();
   }
 

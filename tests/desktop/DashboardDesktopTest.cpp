@@ -128,9 +128,8 @@ class Dashboard : public desktoptest::DesktopSession {
     std::ofstream(fs::path(g_get_user_config_dir()) / "user-dirs.dirs")
         << "XDG_DOWNLOAD_DIR=\"$HOME/Downloads\"\n";
     g_reload_user_special_dirs_cache();
-    desk->defaults.set(Settings::kBackendURL, backend.url());
+    signInTo(backend.url());
     desk->defaults.remove(Settings::kTriggerMode);
-    Keychain::set(desk->secrets, "desktop-test-token", Keychain::kSessionToken);
     views.real = &desk->webViews;
     bridge = std::make_unique<TarnBridge>(desk->defaults);
     bridge->isDashboardActive = [this] { return dashboard && dashboard->isEngineActive(); };
@@ -148,7 +147,6 @@ class Dashboard : public desktoptest::DesktopSession {
   void TearDown() override {
     engine.reset();
     dashboard.reset();
-    if (desk) desk->defaults.remove(Settings::kBackendURL);
     unsetenv("BROWSER");
     DesktopSession::TearDown();
   }
@@ -414,9 +412,8 @@ class LaunchedDashboard : public desktoptest::DesktopSession {
     DesktopSession::SetUp();
     if (HasFatalFailure()) return;
     TarnStore::clear();
-    desk->defaults.set(Settings::kBackendURL, backend.url());
+    signInTo(backend.url());
     desk->defaults.remove(Settings::kTriggerMode);
-    Keychain::set(desk->secrets, "desktop-test-token", Keychain::kSessionToken);
     auto& d = *desk;
     views.real = &d.webViews;
     platform::Platform p{d.clock,    d.accessibility, d.keyboard, d.pasteboard, d.workspace,
@@ -433,10 +430,7 @@ class LaunchedDashboard : public desktoptest::DesktopSession {
   }
   void TearDown() override {
     delegate.reset();
-    if (desk) {
-      desk->defaults.remove(Settings::kBackendURL);
-      desk->defaults.remove(Settings::kTriggerMode);
-    }
+    if (desk) desk->defaults.remove(Settings::kTriggerMode);
     DesktopSession::TearDown();
   }
   int recognisedTaps() {

@@ -8,6 +8,8 @@
 #include <memory>
 
 #include "FixtureApp.h"
+#include "account/Keychain.h"
+#include "account/Settings.h"
 #include "field/AX.h"
 #include "field/AppMemory.h"
 #include "field/Focus.h"
@@ -27,7 +29,20 @@ class DesktopSession : public ::testing::Test {
     AppMemory::resetForTesting();
     desk = std::make_unique<linuxport::LinuxDesktop>();
   }
-  void TearDown() override { desk.reset(); }
+  void TearDown() override {
+    if (desk && signedIn_) {
+      desk->defaults.remove(Settings::kBackendURL);
+      Keychain::remove(desk->secrets, Keychain::kSessionToken);
+    }
+    desk.reset();
+  }
+
+  // Signed in against a backend until the test ends.
+  void signInTo(const std::string& backendURL) {
+    desk->defaults.set(Settings::kBackendURL, backendURL);
+    Keychain::set(desk->secrets, "desktop-test-token", Keychain::kSessionToken);
+    signedIn_ = true;
+  }
 
   // Focuses the fixture's widget and returns the focused element once the accessibility focus
   // has followed (null when it has not).
@@ -73,6 +88,9 @@ class DesktopSession : public ::testing::Test {
   }
 
   std::unique_ptr<linuxport::LinuxDesktop> desk;
+
+ private:
+  bool signedIn_ = false;
 };
 
 }  // namespace desktoptest

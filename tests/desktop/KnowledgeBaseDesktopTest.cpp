@@ -25,13 +25,11 @@ class KnowledgeBase : public desktoptest::DesktopSession {
     DesktopSession::SetUp();
     if (HasFatalFailure()) return;
     TarnStore::clear();
-    desk->defaults.set(Settings::kBackendURL, backend.url());
-    Keychain::set(desk->secrets, "desktop-test-token", Keychain::kSessionToken);
+    signInTo(backend.url());
     bridge = std::make_unique<TarnBridge>(desk->defaults);
   }
   void TearDown() override {
     engine.reset();
-    if (desk) desk->defaults.remove(Settings::kBackendURL);
     DesktopSession::TearDown();
   }
   void startEngine() {

@@ -74,16 +74,8 @@ class QuitDesktopTest : public DesktopSession {
   void SetUp() override {
     DesktopSession::SetUp();
     if (HasFatalFailure()) return;
-    desk->defaults.set(Settings::kBackendURL, backend.url());
-    Keychain::set(desk->secrets, "desktop-test-token", Keychain::kSessionToken);
+    signInTo(backend.url());
     backend.route("POST", "/rewrite", Json{{"delaySeconds", 1.0}});
-  }
-  void TearDown() override {
-    if (desk) {
-      desk->defaults.remove(Settings::kBackendURL);
-      Keychain::remove(desk->secrets, Keychain::kSessionToken);
-    }
-    DesktopSession::TearDown();
   }
   bool rewriteRequested() {
     for (const auto& r : backend.requests())

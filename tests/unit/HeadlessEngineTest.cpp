@@ -8,21 +8,12 @@
 #include "account/Keychain.h"
 #include "base/Log.h"
 #include "fake/FakeDesktop.h"
+#include "fake/RunTask.h"
 
 namespace {
 
 using State = HeadlessEngine::State;
 const platform::SecurityOrigin kBackend{"https", "api.mirelo.app", 0};
-
-// Starts a task and keeps its value once it ends.
-template <typename T>
-std::shared_ptr<std::optional<T>> start(Task<T> task) {
-  auto out = std::make_shared<std::optional<T>>();
-  spawn([](Task<T> t, std::shared_ptr<std::optional<T>> o) -> Task<void> {
-    o->emplace(co_await std::move(t));
-  }(std::move(task), out));
-  return out;
-}
 
 class HeadlessEngineTest : public ::testing::Test {
  protected:
@@ -140,7 +131,7 @@ TEST_F(HeadlessEngineTest, TeardownForgetsThePageAndTheHeldNotes) {
 TEST_F(HeadlessEngineTest, RetrievalPassesTheQueryAndReturnsTheKnowledge) {
   becomeReady();
   const size_t timers = desk.clock.pendingTimers();
-  auto result = start(engine.retrieve("  회의 자료\n", std::nullopt));
+  auto result = fake::start(desk.clock, engine.retrieve("  회의 자료\n", std::nullopt));
   ASSERT_EQ(view().calls.size(), 1u);
   EXPECT_EQ(view().calls[0].body, HeadlessEngine::kRetrievalScript);
   EXPECT_EQ(view().calls[0].arguments, (Json{{"query", "회의 자료"}, {"recipient", nullptr}}));
@@ -149,73 +140,73 @@ TEST_F(HeadlessEngineTest, RetrievalPassesTheQueryAndReturnsTheKnowledge) {
                     {"usedChunks", Json::array()},
                     {"staleFacts", Json::array()}};
   view().finishCall({knowledge, std::nullopt});
-  ASSERT_TRUE(*result);
-  EXPECT_EQ(**result, knowledge);
+  ASSERT_TRUE(result->value);
+  EXPECT_EQ(*result->value, knowledge);
   EXPECT_TRUE(logged(Log::Level::info, "타르노 검색: 지식 7자 · 사실 4자"));
   EXPECT_EQ(desk.clock.pendingTimers(), timers);  // a finished call leaves no deadline behind
 }
 
 TEST_F(HeadlessEngineTest, RetrievalYieldsNothingOnEmptyQueryNullOrUncarriableResult) {
-  auto empty = start(engine.retrieve(" \n\t", "민수"));
-  ASSERT_TRUE(*empty);
-  EXPECT_FALSE(**empty);
+  auto empty = fake::start(desk.clock, engine.retrieve(" \n\t", "민수"));
+  ASSERT_TRUE(empty->value);
+  EXPECT_FALSE(*empty->value);
   EXPECT_TRUE(desk.webViews.loads.empty()) << "an empty query starts no load";
 
   becomeReady();
   capture.clear();
-  auto none = start(engine.retrieve("회의", "민수"));
+  auto none = fake::start(desk.clock, engine.retrieve("회의", "민수"));
   EXPECT_EQ(view().calls[0].arguments["recipient"], "민수");
   view().finishCall({Json(nullptr), std::nullopt});
-  EXPECT_FALSE(**none);
+  EXPECT_FALSE(*none->value);
   EXPECT_TRUE(capture.records().empty());
 
-  auto nan = start(engine.retrieve("회의", std::nullopt));
+  auto nan = fake::start(desk.clock, engine.retrieve("회의", std::nullopt));
   view().finishCall({Json{{"knowledge", "x"}, {"score", std::numeric_limits<double>::quiet_NaN()}},
                      std::nullopt});
-  EXPECT_FALSE(**nan);
+  EXPECT_FALSE(*nan->value);
   EXPECT_TRUE(logged(Log::Level::error, "타르노 검색 결과를 요청에 실을 수 없는 모양이라 버린다"));
 }
 
 TEST_F(HeadlessEngineTest, RetrievalEndsWithinSixAndAHalfSeconds) {
   engine.ensureLoaded();
-  auto stuck = start(engine.retrieve("회의", std::nullopt));
+  auto stuck = fake::start(desk.clock, engine.retrieve("회의", std::nullopt));
   desk.clock.advance(5.85);
-  EXPECT_FALSE(*stuck);
+  EXPECT_FALSE(stuck->value);
   desk.clock.advance(0.3);
-  ASSERT_TRUE(*stuck) << "a page that stays loading gives nothing after 6 s";
-  EXPECT_FALSE(**stuck);
+  ASSERT_TRUE(stuck->value) << "a page that stays loading gives nothing after 6 s";
+  EXPECT_FALSE(*stuck->value);
 
   desk.clock.advance(50);  // timed out at 20 s, backed off 30 s: load again
   engine.ensureLoaded();
-  auto late = start(engine.retrieve("회의", std::nullopt));
+  auto late = fake::start(desk.clock, engine.retrieve("회의", std::nullopt));
   desk.clock.advance(5.9);
   post({{"type", "headless-ready"}});
   desk.clock.advance(0.1);
   ASSERT_EQ(view().calls.size(), 1u) << "ready just before the deadline: the call still runs";
   desk.clock.advance(0.45);
-  EXPECT_FALSE(*late);
+  EXPECT_FALSE(late->value);
   desk.clock.advance(0.1);
-  ASSERT_TRUE(*late) << "the script gets at least 0.5 s";
-  EXPECT_FALSE(**late);
+  ASSERT_TRUE(late->value) << "the script gets at least 0.5 s";
+  EXPECT_FALSE(*late->value);
 }
 
 TEST_F(HeadlessEngineTest, ACallThatExpiresReportsWholeSecondsAndIgnoresItsLateValue) {
   becomeReady();
-  auto half = start(engine.call("return 1;", Json::object(), 0.5));
+  auto half = fake::start(desk.clock, engine.call("return 1;", Json::object(), 0.5));
   desk.clock.advance(0.5);
-  ASSERT_TRUE(*half);
-  EXPECT_EQ((*half)->failure, "시한 초과 (0초)");
+  ASSERT_TRUE(half->value);
+  EXPECT_EQ(half->value->failure, "시한 초과 (0초)");
   view().finishCall({Json(1), std::nullopt});  // late: ignored
-  EXPECT_FALSE((*half)->value);
+  EXPECT_FALSE(half->value->value);
 
-  auto thrown = start(engine.call("throw new Error('x')", Json::object(), 6.9));
+  auto thrown = fake::start(desk.clock, engine.call("throw new Error('x')", Json::object(), 6.9));
   view().finishCall({std::nullopt, "Error: x"});
-  EXPECT_EQ((*thrown)->failure, "Error: x");
+  EXPECT_EQ(thrown->value->failure, "Error: x");
   desk.clock.advance(7);
-  EXPECT_EQ((*thrown)->failure, "Error: x");
-  auto slow = start(engine.call("return 1;", Json::object(), 6.9));
+  EXPECT_EQ(thrown->value->failure, "Error: x");
+  auto slow = fake::start(desk.clock, engine.call("return 1;", Json::object(), 6.9));
   desk.clock.advance(6.9);
-  EXPECT_EQ((*slow)->failure, "시한 초과 (6초)");
+  EXPECT_EQ(slow->value->failure, "시한 초과 (6초)");
 }
 
 TEST_F(HeadlessEngineTest, IngestOutcomes) {
