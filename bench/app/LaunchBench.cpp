@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "Child.h"
+#include "ProcessTree.h"
 #include "StandInBackend.h"
 #include "TrayWatcher.h"
 #include "account/Keychain.h"
@@ -72,37 +73,6 @@ double coldStart() {
   return ms;
 }
 
-std::vector<std::string> statFields(int pid) {
-  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-  std::string stat((std::istreambuf_iterator<char>(in)), {});
-  std::vector<std::string> fields;
-  auto close = stat.rfind(')');
-  if (close == std::string::npos) return fields;
-  std::istringstream rest(stat.substr(close + 2));
-  for (std::string f; rest >> f;)
-    fields.push_back(f);
-  return fields;  // fields[0] is the state (field 3 of the file)
-}
-
-// User and system clock ticks a process has used.
-long cpuTicks(int pid) {
-  auto f = statFields(pid);
-  return f.size() > 12 ? std::stol(f[11]) + std::stol(f[12]) : 0;
-}
-
-std::vector<int> tree(int root) {
-  std::vector<int> pids{root};
-  for (size_t i = 0; i < pids.size(); ++i) {
-    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
-      const std::string name = entry.path().filename();
-      if (name.find_first_not_of("0123456789") != std::string::npos) continue;
-      auto f = statFields(std::stoi(name));
-      if (f.size() > 1 && std::stoi(f[1]) == pids[i]) pids.push_back(std::stoi(name));
-    }
-  }
-  return pids;
-}
-
 // Runs the main loop, asleep until something happens, for seconds.
 void idleFor(int seconds) {
   bool done = false;
@@ -117,16 +87,6 @@ void idleFor(int seconds) {
     g_main_context_iteration(nullptr, TRUE);
 }
 
-// Proportional set size of a process in kB (shared pages split between their users).
-long pssKb(int pid) {
-  std::ifstream in("/proc/" + std::to_string(pid) + "/smaps_rollup");
-  std::string key;
-  long value = 0;
-  while (in >> key)
-    if (key == "Pss:" && in >> value) return value;
-  return 0;
-}
-
 // The memory of the program's process tree once it started and its engine is ready, then its
 // CPU while nothing happens.
 void idleCpu() {
@@ -137,18 +97,18 @@ void idleCpu() {
     return;
   }
   idleFor(2);  // what the start left behind settles
-  auto pids = tree(mirelo.pid());
+  auto pids = bench::processTree(mirelo.pid());
   long pss = 0;
   for (int pid : pids)
-    pss += pssKb(pid);
+    pss += bench::pssKb(pid);
   report("memory_tree_after_start", pss / 1024.0, "MB");
-  long own = cpuTicks(mirelo.pid()), all = 0;
+  long own = bench::cpuTicks(mirelo.pid()), all = 0;
   for (int pid : pids)
-    all += cpuTicks(pid);
+    all += bench::cpuTicks(pid);
   idleFor(kIdleSeconds);
-  long ownAfter = cpuTicks(mirelo.pid()), allAfter = 0;
-  for (int pid : tree(mirelo.pid()))
-    allAfter += cpuTicks(pid);
+  long ownAfter = bench::cpuTicks(mirelo.pid()), allAfter = 0;
+  for (int pid : bench::processTree(mirelo.pid()))
+    allAfter += bench::cpuTicks(pid);
   const double tick = static_cast<double>(sysconf(_SC_CLK_TCK));
   report("idle_cpu_process", 100.0 * (ownAfter - own) / tick / kIdleSeconds, "%");
   report("idle_cpu_tree", 100.0 * (allAfter - all) / tick / kIdleSeconds, "%");

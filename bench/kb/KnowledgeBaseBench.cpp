@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "FixtureApp.h"
+#include "ProcessTree.h"
 #include "StandInBackend.h"
 #include "account/Keychain.h"
 #include "account/Settings.h"
@@ -61,49 +62,15 @@ void report(const char* name, double value, const char* unit) {
   std::fflush(stdout);
 }
 
-// Proportional set size of a process in kB (shared pages split between their users).
-long pssKb(int pid) {
-  std::ifstream in("/proc/" + std::to_string(pid) + "/smaps_rollup");
-  std::string key;
-  long value = 0;
-  while (in >> key) {
-    if (key == "Pss:") {
-      in >> value;
-      return value;
-    }
-  }
-  return 0;
-}
-
-int parentOf(int pid) {
-  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-  std::string stat((std::istreambuf_iterator<char>(in)), {});
-  auto close = stat.rfind(')');
-  if (close == std::string::npos) return -1;
-  std::istringstream rest(stat.substr(close + 2));
-  std::string state;
-  int ppid = -1;
-  rest >> state >> ppid;
-  return ppid;
-}
-
 // This process and every descendant, in MB.
 double treeMegabytes() {
-  std::vector<int> tree{getpid()};
-  std::vector<int> all;
-  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
-    const std::string name = entry.path().filename();
-    if (std::all_of(name.begin(), name.end(), ::isdigit)) all.push_back(std::stoi(name));
-  }
-  for (size_t i = 0; i < tree.size(); ++i)
-    for (int pid : all)
-      if (parentOf(pid) == tree[i]) tree.push_back(pid);
   long kb = 0;
-  for (int pid : tree) {
+  for (int pid : bench::processTree(getpid())) {
     std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
     std::string name;
     std::getline(comm, name);
-    if (name != "mirelo-backend") kb += pssKb(pid);  // the stand-in backend is no part of Mirelo
+    if (name != "mirelo-backend")
+      kb += bench::pssKb(pid);  // the stand-in backend is no part of Mirelo
   }
   return kb / 1024.0;
 }
